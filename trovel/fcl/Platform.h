@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The only interface between the archive tool and the host. One
+// implementation file per host family (PlatformPosix.cpp, and beside it a
+// Windows one), chosen by the build. Paths are handed to the OS unchanged.
+namespace XALFcl::Platform {
+
+#ifdef _WIN32
+constexpr char kNativeSeparator = '\\';
+#else
+constexpr char kNativeSeparator = '/';
+#endif
+
+enum class FileKind { Regular, Directory, Other };
+
+struct FileStatus {
+    FileKind kind = FileKind::Other;
+    std::int64_t modTime = 0;       // whole seconds since 1970-01-01 00:00 UTC
+    std::uint64_t size = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool isLink = false;            // only set by GetLinkStatus
+};
+
+// Status of a path, following symbolic links. False when it cannot be had.
+bool GetStatus(const std::string& path, FileStatus& status);
+// Status of a path itself, without following a final symbolic link.
+bool GetLinkStatus(const std::string& path, FileStatus& status);
+// Status of an open file.
+bool GetOpenStatus(std::FILE* file, FileStatus& status);
+
+enum class OpenMode {
+    Read,            // regular files only; never blocks on a FIFO
+    WriteTruncate,   // create or truncate
+    WriteExclusive,  // create a new file; fails when anything (a link too) is there
+};
+
+// Opens a binary stdio stream, or returns null.
+std::FILE* OpenFile(const std::string& path, OpenMode mode);
+
+// 64-bit positioning of a stdio stream; origin is SEEK_SET, SEEK_CUR or SEEK_END.
+bool SeekFile(std::FILE* file, std::int64_t offset, int origin);
+// The position, or -1 on failure.
+std::int64_t TellFile(std::FILE* file);
+
+// The raw names of a directory, in the order the OS delivers them ("." and
+// ".." included where the OS reports them). False when it cannot be read.
+bool ListDirectory(const std::string& path, std::vector<std::string>& names);
+
+// One directory level.
+bool MakeDirectory(const std::string& path);
+// Removes a file (never a directory).
+bool RemoveFile(const std::string& path);
+// Renames `from` to `to`, atomically replacing whatever is at `to`.
+bool RenameReplace(const std::string& from, const std::string& to);
+// Makes `link` a second name of the existing file `existing`.
+bool HardLink(const std::string& existing, const std::string& link);
+
+// A closed pipe on standard output must not kill a run before it saves.
+void IgnoreBrokenPipe();
+
+} // namespace XALFcl::Platform
