@@ -21,6 +21,12 @@ const char* const kArcMessages[] = {
     ": Archive path not specified with an absolute path.",
     ": The specified file is different from the file in the archive.",
     ": The specified file does not exist in the archive.",
+    ": Name is too long.",
+    ": Too many directories.",
+    ": Too many files.",
+    ": Archive is too large.",
+    ": Invalid file name in archive.",
+    ": Same file as the archive.",
 };
 
 const char* const kScriptMessages[] = {

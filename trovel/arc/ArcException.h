@@ -23,6 +23,12 @@ public:
         kNotAbsolute = 9,
         kDifferentFile = 10,
         kMissingFile = 11,
+        kNameTooLong = 12,
+        kTooManyDirectories = 13,
+        kTooManyFiles = 14,
+        kArchiveTooLarge = 15,
+        kInvalidFileName = 16,
+        kSameFile = 17,
     };
 
     CArcException(std::int32_t code, std::string subject);

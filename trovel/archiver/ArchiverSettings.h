@@ -1,5 +1,7 @@
 #pragma once
 
+#include "arc/Operand.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,18 +15,8 @@ enum class ArchiverMode : std::int32_t {
     Compare = 5,
 };
 
-enum class OperandKind : std::int32_t {
-    Path = 0,              // a file or directory after the archive path
-    WorkingDirectory = 1,  // -D, --directory=
-    Script = 2,            // -S, --script=
-};
-
-// One operand in command-line order; a working directory applies to the Path
-// operands after it, and scripts run at their place in the sequence.
-struct COperand {
-    std::string text;
-    OperandKind kind;
-};
+using XALArc::COperand;
+using XALArc::OperandKind;
 
 // What one trovel command line asked for. Filled once by ParseArguments and
 // read-only afterwards.

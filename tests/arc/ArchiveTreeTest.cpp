@@ -1,0 +1,200 @@
+#include "arc/ArcEntryVisitor.h"
+#include "arc/ArcException.h"
+#include "arc/Archive.h"
+#include "fcl/MemoryStream.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include <string>
+#include <vector>
+
+using namespace XALArc;
+
+namespace {
+
+std::vector<std::string> ChildNames(CDirEntry& dir) {
+    std::vector<std::string> names;
+    for (CArcEntry* e = dir.entries.First(); e != nullptr; e = dir.entries.Next(e))
+        names.push_back(e->name);
+    return names;
+}
+
+int ArcCode(const std::function<void()>& action, std::string* subject = nullptr) {
+    try {
+        action();
+    } catch (const CArcException& e) {
+        if (subject != nullptr)
+            *subject = e.subject;
+        return e.code;
+    }
+    return 0;
+}
+
+void Fill(CFileEntry* file, const std::string& bytes) {
+    XALFcl::CMemoryInputStream in(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    file->Load(in, bytes.size());
+}
+
+TEST(ArchiveTree, PathResolutionFollowsTheRootAndComponentRules) {
+    CArchive archive(false);
+    CDirEntry* a = archive.CreateDirectory("/a");
+    CFileEntry* f = archive.CreateFile("/f");
+    EXPECT_EQ(archive.FindEntry(""), &archive.root);
+    EXPECT_EQ(archive.FindEntry("/"), nullptr);
+    EXPECT_EQ(archive.FindEntry("/a/"), nullptr);
+    EXPECT_EQ(archive.FindEntry("/a"), a);
+    EXPECT_EQ(archive.CreateDirectory("/"), &archive.root);
+    EXPECT_EQ(archive.CreateDirectory("/a//b"), a);
+    EXPECT_EQ(ChildNames(*a), std::vector<std::string>{});
+
+    std::string subject;
+    EXPECT_EQ(ArcCode([&] { archive.CreateFile("/a/"); }, &subject), CArcException::kNoFileName);
+    EXPECT_EQ(subject, "/a/");
+    EXPECT_EQ(ArcCode([&] { archive.CreateFile("/a//b"); }), CArcException::kNoFileName);
+    EXPECT_EQ(ArcCode([&] { archive.FindEntry("/.."); }, &subject), CArcException::kRootParent);
+    EXPECT_EQ(subject, "..");
+    EXPECT_EQ(ArcCode([&] { archive.FindEntry("/f/x"); }, &subject), CArcException::kFileExists);
+    EXPECT_EQ(subject, "/f/x");
+    EXPECT_EQ(ArcCode([&] { archive.FindFile("/a"); }, &subject), CArcException::kDirectoryExists);
+    EXPECT_EQ(subject, "/a");
+    EXPECT_EQ(ArcCode([&] { archive.CreateDirectory("/f/x"); }, &subject),
+              CArcException::kFileExists);
+    EXPECT_EQ(subject, "f");
+    EXPECT_EQ(ArcCode([&] { archive.CreateFile("/a"); }, &subject), CArcException::kDirectoryExists);
+    EXPECT_EQ(subject, "a");
+    EXPECT_EQ(ArcCode([&] { archive.FindEntry("a/b"); }, &subject), CArcException::kNotAbsolute);
+    EXPECT_EQ(subject, "a/b");
+
+    CFileEntry* b = archive.CreateFile("/b");
+    EXPECT_EQ(archive.FindEntry("/a/../b"), b);
+    EXPECT_EQ(archive.FindEntry("/./f"), f);
+}
+
+TEST(ArchiveTree, NamesMatchWithoutRegardToAsciiCaseOnly) {
+    CArchive archive(false);
+    CDirEntry* data = archive.CreateDirectory("/Data");
+    EXPECT_EQ(archive.FindEntry("/DATA"), data);
+    CFileEntry* x = archive.CreateFile("/data/x.bin");
+    EXPECT_EQ(archive.CreateFile("/DATA/X.BIN"), x);
+    EXPECT_EQ(ChildNames(archive.root), std::vector<std::string>{"Data"});
+    // Bytes above 0x7F are compared exactly.
+    archive.CreateFile("/\xC3\x89");
+    EXPECT_EQ(archive.FindEntry("/\xC3\xA9"), nullptr);
+}
+
+TEST(ArchiveTree, SortedDirectoriesInsertInUnsignedByteOrder) {
+    CArchive sorted(true);
+    // "/B" and "/a" find the existing b and A.
+    for (const char* name : {"/b", "/A", "/a_", "/C", "/B", "/\xE9", "/ab", "/a"})
+        sorted.CreateFile(name);
+    EXPECT_EQ(ChildNames(sorted.root),
+              (std::vector<std::string>{"A", "C", "a_", "ab", "b", "\xE9"}));
+    CArchive unsorted(false);
+    for (const char* name : {"/b", "/A", "/a_", "/C"})
+        unsorted.CreateFile(name);
+    EXPECT_EQ(ChildNames(unsorted.root), (std::vector<std::string>{"b", "A", "a_", "C"}));
+
+    // Switching sorting on is refused once there are children.
+    EXPECT_FALSE(unsorted.root.SetSorted(true));
+    EXPECT_FALSE(unsorted.root.sorted);
+    EXPECT_TRUE(unsorted.root.SetSorted(false));
+}
+
+TEST(ArchiveTree, SortedInsertionIntoStoredOrderScansLikeTheList) {
+    CArchive archive(false);
+    for (const char* name : {"/c", "/a", "/e"})
+        archive.CreateFile(name);
+    archive.root.ApplySortRule(true);
+    archive.CreateFile("/b");
+    EXPECT_EQ(ChildNames(archive.root), (std::vector<std::string>{"b", "c", "a", "e"}));
+    archive.root.SortByName();
+    EXPECT_EQ(ChildNames(archive.root), (std::vector<std::string>{"a", "b", "c", "e"}));
+    archive.CreateFile("/d");
+    EXPECT_EQ(ChildNames(archive.root), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+}
+
+TEST(ArchiveTree, CountingAndRemovingEmptyDirectories) {
+    CArchive archive(false);
+    archive.CreateDirectory("/x/y");
+    archive.CreateFile("/z/f");
+    archive.CreateFile("/g");
+    EXPECT_EQ(archive.root.CountFiles(), 2);
+    EXPECT_EQ(archive.root.RemoveEmptyDirectories(), 2);
+    EXPECT_EQ(ChildNames(archive.root), (std::vector<std::string>{"z", "g"}));
+    EXPECT_EQ(archive.FindEntry("/x"), nullptr);
+
+    delete archive.FindEntry("/z");
+    EXPECT_EQ(archive.FindEntry("/z/f"), nullptr);
+    EXPECT_EQ(archive.root.entries.count, 1);
+    archive.root.DeleteAll();
+    EXPECT_EQ(archive.root.RemoveEmptyDirectories(), 0);
+    EXPECT_TRUE(archive.root.entries.Empty());
+}
+
+TEST(ArchiveTree, CompareNeedsEqualNonEmptyContents) {
+    CArchive archive(false);
+    CFileEntry* f = archive.CreateFile("/f");
+    Fill(f, std::string("ab\x80", 3));
+    const std::string same("ab\x80", 3), other("ab\x81", 3);
+    XALFcl::CMemoryInputStream s1(same.data(), 3), s2(other.data(), 3), s3(same.data(), 3);
+    EXPECT_TRUE(f->Compare(s1, 3));
+    EXPECT_FALSE(f->Compare(s2, 3));
+    EXPECT_FALSE(f->Compare(s3, 2));
+
+    CFileEntry* empty = archive.CreateFile("/e");
+    XALFcl::CMemoryInputStream none(same.data(), 0);
+    EXPECT_FALSE(empty->Compare(none, 0));
+    Fill(empty, "");
+    EXPECT_FALSE(empty->Compare(none, 0));
+}
+
+// Records the calls of a walk as text.
+class Recorder : public CArcEntryVisitor {
+public:
+    void EnterDirectory(CDirEntry& d) override { log.push_back("enter " + d.name); }
+    void LeaveDirectory(CDirEntry& d) override { log.push_back("leave " + d.name); }
+    void EndOfEntries(CDirEntry& d) override { log.push_back("end " + d.name); }
+    int Visit(CArcEntry& e) override {
+        log.push_back("visit " + e.name);
+        return e.name == stopAt ? 1 : 0;
+    }
+    std::vector<std::string> log;
+    std::string stopAt;
+};
+
+TEST(ArchiveTree, WalkVisitsChildrenBeforeEnteringSubdirectories) {
+    CArchive archive(false);
+    for (const char* p : {"/a", "/s1/x", "/s1/d/y", "/b", "/s2/z"})
+        archive.CreateFile(p);
+    Recorder r;
+    EXPECT_EQ(archive.Walk(r), 0);
+    EXPECT_EQ(r.log, (std::vector<std::string>{
+                         "enter ", "visit a", "visit s1", "visit b", "visit s2", "end ",
+                         "enter s1", "visit x", "visit d", "end s1", "enter d", "visit y",
+                         "end d", "leave d", "leave s1", "enter s2", "visit z", "end s2",
+                         "leave s2", "leave "}));
+
+    Recorder flat;
+    archive.root.Walk(flat, false);
+    EXPECT_EQ(flat.log.size(), 7u);
+
+    Recorder stop;
+    stop.stopAt = "x";
+    EXPECT_EQ(archive.Walk(stop), 1);
+    EXPECT_EQ(stop.log.back(), "leave ");
+    EXPECT_EQ(std::count(stop.log.begin(), stop.log.end(), "enter d"), 0);
+}
+
+TEST(ArchiveTree, ManyFilesInOneDirectoryStayFast) {
+    CArchive archive(true);
+    for (int i = 65535; i > 0; --i)
+        archive.CreateFile("/f" + std::to_string(i));
+    EXPECT_EQ(archive.root.CountFiles(), 65535);
+    EXPECT_EQ(archive.root.entries.First()->name, "f1");
+    EXPECT_NE(archive.FindFile("/F777"), nullptr);
+}
+
+} // namespace

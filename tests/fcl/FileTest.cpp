@@ -1,0 +1,111 @@
+#include "fcl/File.h"
+
+#include "fcl/Exception.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <sys/stat.h>
+
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+using XALFcl::CFile;
+using XALFcl::CFileException;
+
+namespace {
+
+// Runs `action` and returns the code and subject of the CFileException it
+// throws; fails the test when it throws none.
+template <typename Action>
+CFileException Thrown(Action action) {
+    try {
+        action();
+    } catch (const CFileException& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no CFileException";
+    return CFileException(0, "");
+}
+
+TEST(FileTest, OpeningAMissingFileThrowsCannotOpenWithThePath) {
+    TempDir dir;
+    const std::string path = dir / "missing.bin";
+    const CFileException e = Thrown([&] { CFile file(path, "rb"); });
+    EXPECT_EQ(e.code, CFileException::kCannotOpen);
+    EXPECT_EQ(e.subject, path);
+}
+
+TEST(FileTest, ReadingRefusesDirectoriesAndFifosWithoutBlocking) {
+    TempDir dir;
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    CFile file;
+    EXPECT_FALSE(file.Open(dir / "fifo", "rb"));
+    EXPECT_FALSE(file.Open(dir.path(), "rb"));
+    EXPECT_FALSE(file.IsOpen());
+    EXPECT_EQ(file.GetName(), "");
+}
+
+TEST(FileTest, ExclusiveCreationFailsOnAnythingAlreadyThere) {
+    TempDir dir;
+    WriteFile(dir / "old", "keep");
+    std::filesystem::create_symlink(dir / "target", dir / "link");
+    CFile file;
+    EXPECT_FALSE(file.Open(dir / "old", "wbx"));
+    EXPECT_FALSE(file.Open(dir / "link", "wx"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "target"));
+    EXPECT_EQ(ReadFile(dir / "old"), "keep");
+    EXPECT_FALSE(file.Open(dir / "new", "r+"));
+    ASSERT_TRUE(file.Open(dir / "new", "wbx"));
+    file.Finish();
+    EXPECT_TRUE(file.Open(dir / "old", "wb"));
+    file.Close();
+    EXPECT_EQ(ReadFile(dir / "old"), "");
+}
+
+TEST(FileTest, GetCharTellsByteFFFromEndOfFile) {
+    TempDir dir;
+    WriteFile(dir / "f", std::string("\xFF\x00", 2));
+    CFile file(dir / "f", "rb");
+    EXPECT_EQ(file.GetChar(), 0xFF);
+    EXPECT_EQ(file.GetChar(), 0);
+    EXPECT_EQ(file.GetChar(), -1);
+    EXPECT_EQ(file.GetChar(), -1);
+}
+
+TEST(FileTest, GetSizeKeepsThePosition) {
+    TempDir dir;
+    WriteFile(dir / "f", "0123456789");
+    CFile file(dir / "f", "rb");
+    EXPECT_EQ(file.Seek(3, SEEK_SET), 3);
+    EXPECT_EQ(file.GetSize(), 10);
+    EXPECT_EQ(file.Tell(), 3);
+    EXPECT_EQ(file.GetChar(), '3');
+}
+
+TEST(FileTest, IoErrorsCarryTheirCodeAndTheFileName) {
+    TempDir dir;
+    const std::string path = dir / "f";
+    CFile file(path, "wb");
+    char byte;
+    EXPECT_EQ(Thrown([&] { file.Read(&byte, 1); }).code, CFileException::kCannotLoad);
+    const CFileException seek = Thrown([&] { file.Seek(-1, SEEK_SET); });
+    EXPECT_EQ(seek.code, CFileException::kCannotSeek);
+    EXPECT_EQ(seek.subject, path);
+    file.Close();
+    EXPECT_EQ(Thrown([&] { file.PutChar('x'); }).code, CFileException::kCannotWrite);
+    EXPECT_EQ(Thrown([&] { file.Tell(); }).code, CFileException::kCannotSeek);
+}
+
+TEST(FileTest, FinishReportsAFailedFlushAndClosesAnyway) {
+    CFile file("/dev/full", "wb");
+    file.PutChar('x');
+    const CFileException e = Thrown([&] { file.Finish(); });
+    EXPECT_EQ(e.code, CFileException::kCannotWrite);
+    EXPECT_EQ(e.subject, "/dev/full");
+    EXPECT_FALSE(file.IsOpen());
+}
+
+} // namespace

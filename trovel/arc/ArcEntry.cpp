@@ -1,0 +1,311 @@
+#include "arc/ArcEntry.h"
+
+#include "arc/ArcEntryVisitor.h"
+#include "arc/ArcException.h"
+#include "fcl/FileStream.h"
+#include "fcl/Stream.h"
+#include "fcl/Text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+namespace XALArc {
+
+namespace {
+
+std::string Fold(const std::string& name) {
+    std::string folded = name;
+    for (char& c : folded)
+        c = XALFcl::ToAsciiLower(c);
+    return folded;
+}
+
+} // namespace
+
+CArcEntry::CArcEntry(std::string name_, std::uint8_t type_) : name(std::move(name_)), type(type_) {}
+
+CFileEntry* CArcEntry::AsFile() {
+    return IsFile() ? static_cast<CFileEntry*>(this) : nullptr;
+}
+
+CDirEntry* CArcEntry::AsDirectory() {
+    return IsDirectory() ? static_cast<CDirEntry*>(this) : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+
+CDirEntry::CDirEntry(std::string name_, CDirEntry* parent_, bool sorted_)
+    : CArcEntry(std::move(name_), kDirectory), parent(parent_), sorted(sorted_) {
+    if (parent != nullptr)
+        parent->Insert(this);
+}
+
+CDirEntry::~CDirEntry() {
+    DeleteAll();
+    if (parent != nullptr)
+        parent->Unlink(this);
+}
+
+void CDirEntry::AddToIndex(CArcEntry* entry) {
+    byFoldedName_.emplace(Fold(entry->name), entry);
+    byName_.emplace(entry->name, entry);
+}
+
+void CDirEntry::Insert(CArcEntry* entry) {
+    if (!sorted) {
+        Append(entry);
+        return;
+    }
+    CArcEntry* before = nullptr;
+    if (inOrder_) {
+        const auto at = byName_.lower_bound(entry->name);
+        if (at != byName_.end())
+            before = at->second;
+    } else {
+        for (CArcEntry* child = entries.First(); child != nullptr; child = entries.Next(child)) {
+            if (!(child->name < entry->name)) {
+                before = child;
+                break;
+            }
+        }
+    }
+    if (before != nullptr)
+        entries.InsertBefore(before, entry);
+    else
+        entries.Append(entry);
+    AddToIndex(entry);
+}
+
+void CDirEntry::Append(CArcEntry* entry) {
+    CArcEntry* last = entries.Last();
+    if (last != nullptr && entry->name < last->name)
+        inOrder_ = false;
+    entries.Append(entry);
+    AddToIndex(entry);
+}
+
+void CDirEntry::Unlink(CArcEntry* entry) {
+    entries.Remove(entry);
+    byFoldedName_.erase(Fold(entry->name));
+    byName_.erase(entry->name);
+}
+
+bool CDirEntry::SetSorted(bool flag) {
+    if (flag && !entries.Empty())
+        return false;
+    sorted = flag;
+    return true;
+}
+
+CArcEntry* CDirEntry::Lookup(const std::string& component) {
+    if (component == ".")
+        return this;
+    if (component == "..") {
+        if (parent == nullptr)
+            throw CArcException(CArcException::kRootParent, component);
+        return parent;
+    }
+    if (component.empty())
+        return nullptr;
+    const auto found = byFoldedName_.find(Fold(component));
+    return found == byFoldedName_.end() ? nullptr : found->second;
+}
+
+CDirEntry* CDirEntry::LookupDirectory(const std::string& component) {
+    CArcEntry* entry = Lookup(component);
+    if (entry != nullptr && !entry->IsDirectory())
+        throw CArcException(CArcException::kFileExists, component);
+    return static_cast<CDirEntry*>(entry);
+}
+
+CFileEntry* CDirEntry::LookupFile(const std::string& component) {
+    CArcEntry* entry = Lookup(component);
+    if (entry != nullptr && !entry->IsFile())
+        throw CArcException(CArcException::kDirectoryExists, component);
+    return static_cast<CFileEntry*>(entry);
+}
+
+CArcEntry* CDirEntry::FindEntryByPath(XALFcl::CPathTokenizer& tokens, const std::string& path) {
+    CDirEntry* dir = this;
+    std::string component;
+    while (tokens.Next(component)) {
+        CArcEntry* entry = dir->Lookup(component);
+        if (entry == nullptr || tokens.Exhausted())
+            return entry;
+        if (!entry->IsDirectory())
+            throw CArcException(CArcException::kFileExists, path);
+        dir = static_cast<CDirEntry*>(entry);
+    }
+    return dir;
+}
+
+CFileEntry* CDirEntry::FindFileByPath(XALFcl::CPathTokenizer& tokens, const std::string& path) {
+    CArcEntry* entry = FindEntryByPath(tokens, path);
+    if (entry != nullptr && !entry->IsFile())
+        throw CArcException(CArcException::kDirectoryExists, path);
+    return static_cast<CFileEntry*>(entry);
+}
+
+CDirEntry* CDirEntry::MakeDirectoryPath(XALFcl::CPathTokenizer& tokens, const std::string&) {
+    CDirEntry* dir = this;
+    std::string component;
+    while (tokens.Next(component) && !component.empty()) {
+        CDirEntry* next = dir->LookupDirectory(component);
+        if (next == nullptr)
+            next = new CDirEntry(component, dir, dir->sorted);
+        dir = next;
+    }
+    return dir;
+}
+
+CFileEntry* CDirEntry::MakeFilePath(XALFcl::CPathTokenizer& tokens, const std::string& path) {
+    CDirEntry* dir = this;
+    std::string component;
+    for (;;) {
+        if (!tokens.Next(component) || component.empty())
+            throw CArcException(CArcException::kNoFileName, path);
+        if (tokens.Exhausted()) {
+            CFileEntry* file = dir->LookupFile(component);
+            return file != nullptr ? file : new CFileEntry(component, dir);
+        }
+        CDirEntry* next = dir->LookupDirectory(component);
+        if (next == nullptr)
+            next = new CDirEntry(component, dir, dir->sorted);
+        dir = next;
+    }
+}
+
+void CDirEntry::DeleteAll() {
+    for (CArcEntry* child = entries.First(); child != nullptr;) {
+        CArcEntry* next = entries.Next(child);
+        delete child;
+        child = next;
+    }
+}
+
+std::int64_t CDirEntry::CountFiles() {
+    std::int64_t count = 0;
+    for (CArcEntry* child = entries.First(); child != nullptr; child = entries.Next(child))
+        count += child->IsFile() ? 1 : static_cast<CDirEntry*>(child)->CountFiles();
+    return count;
+}
+
+std::int32_t CDirEntry::RemoveEmptyDirectories() {
+    std::int32_t count = 0;
+    for (CArcEntry* child = entries.First(); child != nullptr;) {
+        CArcEntry* next = entries.Next(child);
+        if (child->IsDirectory() && static_cast<CDirEntry*>(child)->RemoveEmptyDirectories() == 0)
+            delete child;
+        else
+            ++count;
+        child = next;
+    }
+    return count;
+}
+
+void CDirEntry::SortByName() {
+    std::vector<CArcEntry*> children;
+    children.reserve(static_cast<std::size_t>(entries.count));
+    for (CArcEntry* child = entries.First(); child != nullptr; child = entries.Next(child))
+        children.push_back(child);
+    if (!inOrder_) {
+        std::sort(children.begin(), children.end(),
+                  [](const CArcEntry* a, const CArcEntry* b) { return a->name < b->name; });
+        for (CArcEntry* child : children)
+            entries.Remove(child);
+        for (CArcEntry* child : children)
+            entries.Append(child);
+        inOrder_ = true;
+    }
+    for (CArcEntry* child : children) {
+        if (child->IsDirectory())
+            static_cast<CDirEntry*>(child)->SortByName();
+    }
+}
+
+void CDirEntry::ApplySortRule(bool flag) {
+    sorted = flag;
+    for (CArcEntry* child = entries.First(); child != nullptr; child = entries.Next(child)) {
+        if (child->IsDirectory())
+            static_cast<CDirEntry*>(child)->ApplySortRule(flag);
+    }
+}
+
+int CDirEntry::Walk(CArcEntryVisitor& visitor, bool recursive) {
+    visitor.EnterDirectory(*this);
+    int result = 0;
+    for (CArcEntry* child = entries.First(); child != nullptr && result == 0;) {
+        CArcEntry* next = entries.Next(child);
+        result = visitor.Visit(*child);
+        child = next;
+    }
+    visitor.EndOfEntries(*this);
+    if (recursive) {
+        for (CArcEntry* child = entries.First(); child != nullptr && result == 0;) {
+            CArcEntry* next = entries.Next(child);
+            if (child->IsDirectory())
+                result = static_cast<CDirEntry*>(child)->Walk(visitor, recursive);
+            child = next;
+        }
+    }
+    visitor.LeaveDirectory(*this);
+    return result;
+}
+
+// ---------------------------------------------------------------------------
+
+CFileEntry::CFileEntry(std::string name_, CDirEntry* parent_)
+    : CArcEntry(std::move(name_), kFile), parent(parent_) {
+    parent->Insert(this);
+}
+
+CFileEntry::~CFileEntry() {
+    parent->Unlink(this);
+}
+
+void CFileEntry::Load(XALFcl::CInputStream& stream, std::uint64_t n) {
+    auto buffer = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(n));
+    stream.Read(buffer->data(), n);
+    data_ = buffer->data();
+    size = n;
+    storage_ = std::move(buffer);
+}
+
+void CFileEntry::LoadFile(const std::string& diskPath) {
+    XALFcl::CFileInputStream stream(diskPath);
+    const std::int64_t length = stream.GetSize();
+    Load(stream, static_cast<std::uint64_t>(length));
+    if (stream.state & XALFcl::CIosBase::kEndOfData)
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath);
+}
+
+void CFileEntry::Share(std::shared_ptr<const void> owner, const std::uint8_t* bytes,
+                       std::uint64_t n) {
+    storage_ = std::move(owner);
+    data_ = bytes;
+    size = n;
+}
+
+void CFileEntry::Store(XALFcl::COutputStream& stream) const {
+    if (data_ != nullptr && size > 0)
+        stream.Write(data_, size);
+}
+
+bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
+    if (n != size || data_ == nullptr || size == 0)
+        return false;
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min<std::uint64_t>(size, 1 << 16)));
+    for (std::uint64_t done = 0; done < size;) {
+        const std::uint64_t chunk = std::min<std::uint64_t>(size - done, block.size());
+        stream.Read(block.data(), chunk);
+        if ((stream.state & XALFcl::CIosBase::kEndOfData) ||
+            std::memcmp(block.data(), data_ + done, static_cast<std::size_t>(chunk)) != 0)
+            return false;
+        done += chunk;
+    }
+    return true;
+}
+
+} // namespace XALArc

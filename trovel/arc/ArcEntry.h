@@ -1,0 +1,139 @@
+#pragma once
+
+#include "fcl/List.h"
+#include "fcl/PathTokenizer.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+namespace XALFcl {
+class CInputStream;
+class COutputStream;
+} // namespace XALFcl
+
+namespace XALArc {
+
+class CArcEntryVisitor;
+class CDirEntry;
+class CFileEntry;
+
+// One node of the archive tree: a file or a directory, named by one path
+// component. Entries are destroyed through the virtual destructor, which
+// unlinks them from their directory.
+class CArcEntry {
+public:
+    enum : std::uint8_t { kFile = 1, kDirectory = 2 };
+
+    CArcEntry(const CArcEntry&) = delete;
+    CArcEntry& operator=(const CArcEntry&) = delete;
+    virtual ~CArcEntry() = default;
+
+    bool IsFile() const { return (type & kFile) != 0; }
+    bool IsDirectory() const { return (type & kDirectory) != 0; }
+    CFileEntry* AsFile();
+    CDirEntry* AsDirectory();
+
+    XALFcl::COwnedLink<CArcEntry> link{this};
+    std::string name;
+    std::uint8_t type;
+    std::uint32_t id = 0;
+
+protected:
+    CArcEntry(std::string name, std::uint8_t type);
+};
+
+using CEntryList = XALFcl::CList<CArcEntry, XALFcl::COwnedLink<CArcEntry>, &CArcEntry::link>;
+
+// A directory owns its children. Names are unique within a directory when
+// compared without regard to ASCII case; beside the ordered child list it
+// keeps indexes so that lookups and sorted insertion do not scan.
+class CDirEntry : public CArcEntry {
+public:
+    // A directory without parent is only the root.
+    CDirEntry(std::string name, CDirEntry* parent, bool sorted);
+    ~CDirEntry() override;
+
+    // Places a newly constructed child: appended, or before the first child
+    // whose name is not less (unsigned bytes) when the directory is sorted.
+    void Insert(CArcEntry* entry);
+    // Appends a child whatever the sort rule (an archive's stored order).
+    void Append(CArcEntry* entry);
+    // Called by a child that is going away.
+    void Unlink(CArcEntry* entry);
+    // Switching sorting on is refused while the directory has children.
+    bool SetSorted(bool flag);
+
+    // One path component: ".", "..", or a child name in any letter case.
+    CArcEntry* Lookup(const std::string& component);
+    CDirEntry* LookupDirectory(const std::string& component);
+    CFileEntry* LookupFile(const std::string& component);
+
+    // The remaining components of a tokenized path, from this directory.
+    // `path` is the whole path, for messages.
+    CArcEntry* FindEntryByPath(XALFcl::CPathTokenizer& tokens, const std::string& path);
+    CFileEntry* FindFileByPath(XALFcl::CPathTokenizer& tokens, const std::string& path);
+    CDirEntry* MakeDirectoryPath(XALFcl::CPathTokenizer& tokens, const std::string& path);
+    CFileEntry* MakeFilePath(XALFcl::CPathTokenizer& tokens, const std::string& path);
+
+    void DeleteAll();
+    std::int64_t CountFiles();
+    // Removes subdirectories that hold no file anywhere below them; returns
+    // the number of children left. This directory itself stays.
+    std::int32_t RemoveEmptyDirectories();
+    // Puts every directory of this subtree in name order (unsigned bytes).
+    void SortByName();
+    // Sets the sort rule of every directory of this subtree, whatever they
+    // hold; it governs only entries added afterwards.
+    void ApplySortRule(bool flag);
+
+    int Walk(CArcEntryVisitor& visitor, bool recursive);
+
+    CEntryList entries;
+    CDirEntry* parent;
+    bool sorted;
+
+private:
+    void AddToIndex(CArcEntry* entry);
+
+    // Lower-cased name -> child.
+    std::unordered_map<std::string, CArcEntry*> byFoldedName_;
+    // Exact name -> child, for sorted insertion.
+    std::map<std::string, CArcEntry*> byName_;
+    // Whether the child list is currently in name order.
+    bool inOrder_ = true;
+};
+
+// A file entry holds its whole contents in memory. Contents read from an
+// archive may share the archive's image buffer; contents loaded from disk
+// get a buffer of their own.
+class CFileEntry : public CArcEntry {
+public:
+    CFileEntry(std::string name, CDirEntry* parent);
+    ~CFileEntry() override;
+
+    // Replaces the contents with n bytes read from the stream.
+    void Load(XALFcl::CInputStream& stream, std::uint64_t n);
+    // Replaces the contents with the whole disk file; a file that delivers
+    // fewer bytes than its length fails with "Cannot load file".
+    void LoadFile(const std::string& diskPath);
+    // Uses bytes owned by `owner` as the contents.
+    void Share(std::shared_ptr<const void> owner, const std::uint8_t* bytes, std::uint64_t n);
+    // Writes the contents; nothing for an empty file.
+    void Store(XALFcl::COutputStream& stream) const;
+    // True only for equal, non-zero length and identical bytes.
+    bool Compare(XALFcl::CInputStream& stream, std::uint64_t n) const;
+
+    const std::uint8_t* Data() const { return data_; }
+
+    CDirEntry* parent;
+    std::uint64_t size = 0;
+
+private:
+    std::shared_ptr<const void> storage_;
+    const std::uint8_t* data_ = nullptr;
+};
+
+} // namespace XALArc

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "arc/ArcEntry.h"
+
+#include <string>
+
+namespace XALArc {
+
+class CArcEntryVisitor;
+
+// The archive root object. Every path is absolute, with '/' separators;
+// the empty path designates the root.
+class CArchive {
+public:
+    explicit CArchive(bool sorted = true);
+    CArchive(const CArchive&) = delete;
+    CArchive& operator=(const CArchive&) = delete;
+    virtual ~CArchive();
+
+    // Finds or creates the directory and every missing one above it.
+    CDirEntry* CreateDirectory(const std::string& path);
+    // Finds or creates the file entry; missing directories are created.
+    CFileEntry* CreateFile(const std::string& path);
+    // CreateFile, then the disk file's bytes into it.
+    CFileEntry* AddFile(const std::string& path, const std::string& diskPath);
+    CArcEntry* FindEntry(const std::string& path);
+    CFileEntry* FindFile(const std::string& path);
+    // The disk file's bytes into an existing file entry; null (and nothing
+    // read) when there is none.
+    CFileEntry* ReplaceFile(const std::string& path, const std::string& diskPath);
+    int Walk(CArcEntryVisitor& visitor);
+
+    CDirEntry root;
+};
+
+} // namespace XALArc

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace XALArc {
+
+class CArchive;
+class CPathString;
+
+// Walks the disk side of an operand: turns a file or a directory on disk,
+// paired with an archive path, into one VisitFile call per file.
+class CFileVisitor {
+public:
+    CFileVisitor(CArchive* archive, const std::vector<std::string>* excludes);
+    virtual ~CFileVisitor() = default;
+
+    // A disk directory that maps to this absolute archive path is about to be
+    // walked.
+    virtual void EnterDirectory(const std::string& archivePath);
+    virtual void VisitFile(const std::string& archivePath, const std::string& diskPath) = 0;
+
+    // "." and "..", and the names given with --exclude (exact, case-sensitive).
+    bool IsExcluded(const std::string& name) const;
+    // One operand: a directory is walked, anything else is one file.
+    void Import(const std::string& archivePath, const std::string& diskPath);
+    void ImportDirectory(const std::string& archivePath, const std::string& diskPath);
+    // A progress line, when verbose.
+    void Report(const char* prefix, const std::string& path) const;
+
+    CArchive* archive;
+    const std::vector<std::string>* excludes;
+    bool verbose = false;
+
+private:
+    struct DirIdentity {
+        std::uint64_t device;
+        std::uint64_t inode;
+    };
+    void WalkDirectory(CPathString& archivePath, CPathString& diskPath,
+                       std::vector<DirIdentity>& ancestors);
+};
+
+} // namespace XALArc

@@ -1,0 +1,82 @@
+#include "fcl/FileFinder.h"
+
+#include "fcl/Exception.h"
+#include "fcl/Text.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace XALFcl {
+
+namespace {
+
+// "." and ".." lead, in that order.
+int Rank(const std::string& name) {
+    if (name == ".")
+        return 0;
+    if (name == "..")
+        return 1;
+    return 2;
+}
+
+} // namespace
+
+int CompareNames(const std::string& a, const std::string& b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(ToAsciiUpper(a[i]));
+        const auto y = static_cast<unsigned char>(ToAsciiUpper(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    // Equal but for case: the raw bytes decide.
+    const int raw = a.compare(b);
+    return raw < 0 ? -1 : (raw > 0 ? 1 : 0);
+}
+
+CFileFinder::CFileFinder(const std::string& directory) {
+    std::vector<std::string> names;
+    if (!Platform::ListDirectory(directory.empty() ? "." : directory, names))
+        throw CFileException(CFileException::kCannotOpenDirectory, directory);
+    for (const char* dot : {".", ".."}) {
+        if (std::find(names.begin(), names.end(), dot) == names.end())
+            names.emplace_back(dot);
+    }
+
+    std::string prefix = directory;
+    if (!prefix.empty() && prefix.back() != Platform::kNativeSeparator)
+        prefix += Platform::kNativeSeparator;
+
+    entries.reserve(names.size());
+    for (std::string& name : names) {
+        Entry entry;
+        Platform::FileStatus status;
+        if (Platform::GetStatus(prefix + name, status)) {
+            entry.kind = status.kind;
+            entry.time = status.modTime;
+        }
+        entry.name = std::move(name);
+        entries.push_back(std::move(entry));
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const int ra = Rank(a.name), rb = Rank(b.name);
+        if (ra != rb)
+            return ra < rb;
+        return CompareNames(a.name, b.name) < 0;
+    });
+}
+
+bool CFileFinder::Next() {
+    if (next >= entries.size())
+        return false;
+    Entry& entry = entries[next++];
+    entryName = std::move(entry.name);
+    entryTime = entry.time;
+    entryKind = entry.kind;
+    entryIsDirectory = entry.kind == Platform::FileKind::Directory;
+    return true;
+}
+
+} // namespace XALFcl

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "fcl/Platform.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace XALFcl {
+
+// The order of names within a directory on every host: unsigned bytes after
+// mapping ASCII a-z to A-Z; names equal under that mapping by their raw
+// unsigned bytes. Negative, zero or positive like strcmp.
+int CompareNames(const std::string& a, const std::string& b);
+
+// Enumerates one directory: "." and ".." first, then every other entry in
+// CompareNames order, hidden ones included. Links are followed for the
+// kind and the time.
+class CFileFinder {
+public:
+    // An empty `directory` is the current one. Code 6 with `directory` when
+    // it cannot be read.
+    explicit CFileFinder(const std::string& directory);
+
+    // Makes the next entry current; false once none is left.
+    bool Next();
+
+    std::string entryName;
+    std::int64_t entryTime = 0;
+    bool entryIsDirectory = false;
+    // A dangling link, or an entry whose status cannot be had, is Other.
+    Platform::FileKind entryKind = Platform::FileKind::Other;
+
+private:
+    struct Entry {
+        std::string name;
+        std::int64_t time = 0;
+        Platform::FileKind kind = Platform::FileKind::Other;
+    };
+
+    std::vector<Entry> entries;
+    std::size_t next = 0;
+};
+
+} // namespace XALFcl

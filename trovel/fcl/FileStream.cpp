@@ -1,0 +1,133 @@
+#include "fcl/FileStream.h"
+
+#include "fcl/Exception.h"
+
+namespace XALFcl {
+
+CFileInputStream::CFileInputStream(const std::string& path) : file(path, "rb") {}
+
+void CFileInputStream::Reset() {
+    file.Rewind();
+    state = 0;
+}
+
+void CFileInputStream::Read(void* buffer, std::uint64_t count) {
+    try {
+        if (file.Read(buffer, count) < count)
+            state |= kEndOfData;
+    } catch (const CFileException&) {
+        state |= kFailure;
+        throw;
+    }
+}
+
+bool CFileInputStream::ReadBytes(std::uint8_t* bytes, int width) {
+    try {
+        for (int i = 0; i < width; ++i) {
+            const int c = file.GetChar();
+            if (c < 0) {
+                state |= kEndOfData;
+                return false;
+            }
+            bytes[i] = static_cast<std::uint8_t>(c);
+        }
+        return true;
+    } catch (const CFileException&) {
+        state |= kFailure;
+        throw;
+    }
+}
+
+std::uint8_t CFileInputStream::ReadU8() {
+    std::uint8_t byte;
+    return ReadBytes(&byte, 1) ? byte : 0;
+}
+
+std::uint16_t CFileInputStream::ReadU16() {
+    std::uint8_t bytes[2];
+    return ReadBytes(bytes, 2) ? static_cast<std::uint16_t>(Assemble(bytes, 2)) : 0;
+}
+
+std::uint32_t CFileInputStream::ReadU32() {
+    std::uint8_t bytes[4];
+    return ReadBytes(bytes, 4) ? Assemble(bytes, 4) : 0;
+}
+
+std::int64_t CFileInputStream::Seek(std::int64_t offset, int origin) {
+    return file.Seek(offset, origin);
+}
+
+std::int64_t CFileInputStream::GetSize() {
+    return file.GetSize();
+}
+
+std::int64_t CFileInputStream::Tell() {
+    return file.Tell();
+}
+
+CFileOutputStream::CFileOutputStream(const std::string& path, const char* mode)
+    : file(path, mode) {}
+
+void CFileOutputStream::Close() {
+    try {
+        file.Finish();
+    } catch (const CFileException&) {
+        state |= kFailure;
+        throw;
+    }
+}
+
+void CFileOutputStream::Reset() {
+    file.Rewind();
+    state = 0;
+}
+
+void CFileOutputStream::Write(const void* buffer, std::uint64_t count) {
+    try {
+        if (file.Write(buffer, count) < count)
+            state |= kFailure;
+    } catch (const CFileException&) {
+        state |= kFailure;
+        throw;
+    }
+}
+
+void CFileOutputStream::WriteBytes(const std::uint8_t* bytes, int width) {
+    try {
+        for (int i = 0; i < width; ++i)
+            file.PutChar(bytes[i]);
+    } catch (const CFileException&) {
+        state |= kFailure;
+        throw;
+    }
+}
+
+void CFileOutputStream::WriteU8(std::uint8_t value) {
+    WriteBytes(&value, 1);
+}
+
+void CFileOutputStream::WriteU16(std::uint16_t value) {
+    std::uint8_t bytes[2];
+    Emit(value, 2, bytes);
+    WriteBytes(bytes, 2);
+}
+
+void CFileOutputStream::WriteU32(std::uint32_t value) {
+    std::uint8_t bytes[4];
+    Emit(value, 4, bytes);
+    WriteBytes(bytes, 4);
+}
+
+std::int64_t CFileOutputStream::Seek(std::int64_t offset, int origin) {
+    return file.Seek(offset, origin);
+}
+
+std::int64_t CFileOutputStream::GetSize() {
+    return file.GetSize();
+}
+
+std::int64_t CFileOutputStream::Tell() {
+    return file.Tell();
+}
+
+} // namespace XALFcl

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "fcl/File.h"
+#include "fcl/Stream.h"
+
+#include <string>
+
+namespace XALFcl {
+
+// Reads a regular file. A CFileException from a read marks the stream as
+// failed and passes on; a short read only sets end of data. Seek returns the
+// new absolute position.
+class CFileInputStream : public CRandomInputStream {
+public:
+    // Opens `path` for reading; failure throws code 1.
+    explicit CFileInputStream(const std::string& path);
+
+    void Reset() override;
+    void Read(void* buffer, std::uint64_t count) override;
+    std::uint8_t ReadU8() override;
+    std::uint16_t ReadU16() override;
+    std::uint32_t ReadU32() override;
+    std::int64_t Seek(std::int64_t offset, int origin) override;
+    std::int64_t GetSize() override;
+    std::int64_t Tell() override;
+
+    CFile& GetFile() { return file; }
+
+private:
+    // Reads `width` bytes; false (end of data set) when the file ended first.
+    bool ReadBytes(std::uint8_t* bytes, int width);
+
+    CFile file;
+};
+
+// Writes a file, by default created or truncated ("wb"). A CFileException
+// from a write marks the stream as failed and passes on; a short write
+// without an I/O error only sets failure.
+class CFileOutputStream : public CRandomOutputStream {
+public:
+    explicit CFileOutputStream(const std::string& path, const char* mode = "wb");
+
+    // Flushes and closes, checked: failure throws code 3.
+    void Close();
+
+    void Reset() override;
+    void Write(const void* buffer, std::uint64_t count) override;
+    void WriteU8(std::uint8_t value) override;
+    void WriteU16(std::uint16_t value) override;
+    void WriteU32(std::uint32_t value) override;
+    std::int64_t Seek(std::int64_t offset, int origin) override;
+    std::int64_t GetSize() override;
+    std::int64_t Tell() override;
+
+    CFile& GetFile() { return file; }
+
+private:
+    void WriteBytes(const std::uint8_t* bytes, int width);
+
+    CFile file;
+};
+
+} // namespace XALFcl
