@@ -1,1 +1,324 @@
-int main() { return 1; }
+// wendle: packs the wave files named in list files into wave archives.
+// Each operand is a list file; each list file yields one archive.
+
+#include "path_parts.h"
+#include "platform.h"
+
+#include "util/cmdline.h"
+#include "util/stream.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// A failure of the tool itself; the message follows "wendle: ".
+class my_exception : public std::exception {
+public:
+    explicit my_exception(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
+void print_help() {
+    static const char* const lines[] = {
+        "wendle Ver.1.02",
+        "Copyright (C) 2026 Quorvane. All rights reserved.",
+        "",
+        "",
+        "Usage:",
+        "  wendle [option...] file...",
+        "",
+        "Options:",
+        "  -v, --verbose explain what is being done",
+        "  -o filename   specify output filename",
+        "  -u, --update  update only when input file is newer than output file",
+        "  -h, --help    display this help and exit",
+    };
+    for (const char* line : lines)
+        std::cout << line << std::endl;
+}
+
+// The options and operands of one run. Paths enter in the host's spelling.
+class archive_options : public cmdline_parser {
+public:
+    archive_options() {
+        add_option("h", false);
+        add_option("help", false);
+        add_option("v", false);
+        add_option("verbose", false);
+        add_option("u", false);
+        add_option("update", false);
+        add_option("o", true);
+    }
+
+    const std::vector<std::string>& operands() const { return operands_; }
+    bool verbose() const { return verbose_; }
+    bool update() const { return update_; }
+    const std::string& output() const { return output_; }
+
+protected:
+    void on_option(std::string name, std::string value) override {
+        if (name == "help" || name == "h") {
+            print_help();
+            std::exit(0);
+        } else if (name == "verbose" || name == "v") {
+            verbose_ = true;
+        } else if (name == "update" || name == "u") {
+            update_ = true;
+        } else if (name == "o") {
+            output_ = platform::host_path(std::move(value));
+        }
+    }
+
+    void on_operand(std::string text) override {
+        operands_.push_back(platform::host_path(std::move(text)));
+    }
+
+private:
+    std::vector<std::string> operands_;
+    bool verbose_ = false;
+    bool update_ = false;
+    std::string output_;
+};
+
+// 1 when the last-write time of `output` is strictly later than that of
+// `input`, 0 when both are equal, -1 when it is earlier or either time
+// cannot be read.
+int compare_file_times(const std::string& input, const std::string& output) {
+    platform::file_time input_time;
+    platform::file_time output_time;
+    if (!platform::last_write_time(input, input_time) ||
+        !platform::last_write_time(output, output_time))
+        return -1;
+    if (input_time < output_time)
+        return 1;
+    return input_time == output_time ? 0 : -1;
+}
+
+// The list file's name up to its last "." (anywhere in the path), then ".swar".
+std::string archive_name_for(const std::string& list) {
+    const std::size_t dot = list.find_last_of('.');
+    return (dot == std::string::npos ? list : list.substr(0, dot)) + ".swar";
+}
+
+// The wave file names of a list file: one per line, taken verbatim, empty
+// lines skipped. Lines end at LF; a CR right before the LF belongs to the end.
+std::vector<std::string> read_list(std::FILE* file, const std::string& path) {
+    std::vector<std::string> names;
+    std::string line;
+    int c;
+    while ((c = std::getc(file)) != EOF) {
+        if (c != '\n') {
+            line.push_back(static_cast<char>(c));
+            continue;
+        }
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            names.push_back(platform::host_path(line));
+        line.clear();
+    }
+    if (std::ferror(file))
+        throw my_exception("Cannot read " + path + ".");
+    if (!line.empty())
+        names.push_back(platform::host_path(line));
+    return names;
+}
+
+// True when the archive at `output` is newer than the list file and every
+// wave file it names.
+bool archive_is_current(const std::string& list, const std::vector<std::string>& waves,
+                        const std::string& output) {
+    if (compare_file_times(list, output) != 1)
+        return false;
+    for (const std::string& wave : waves) {
+        if (compare_file_times(wave, output) != 1)
+            return false;
+    }
+    return true;
+}
+
+bool same_path(const std::string& a, const std::string& b) {
+    return path_parts(a).full_text() == path_parts(b).full_text() || platform::same_file(a, b);
+}
+
+// True when writing `output` would overwrite an input of the run: the list
+// file at hand, one of its wave files, or, with -o, any list file.
+bool output_is_input(const std::string& output, const std::string& list,
+                     const std::vector<std::string>& waves, const archive_options& options) {
+    if (same_path(output, list))
+        return true;
+    for (const std::string& wave : waves) {
+        if (same_path(output, wave))
+            return true;
+    }
+    if (!options.output().empty()) {
+        for (const std::string& operand : options.operands()) {
+            if (same_path(output, operand))
+                return true;
+        }
+    }
+    return false;
+}
+
+constexpr std::size_t copy_buffer_size = 0x10000;
+// Offset of the wave count; the offset table follows it.
+constexpr strm::position wave_count_offset = 0x38;
+
+// Appends one wave's data (everything after its 24-byte header) to the
+// archive and resolves its offset field to where the data starts.
+void copy_wave(std::FILE* out, const std::string& path, strm::writeback_field& offset,
+               std::vector<unsigned char>& buffer) {
+    const platform::input_file wave = platform::open_for_reading(path);
+    if (!wave)
+        throw my_exception("Cannot open " + path + " for reading.");
+    strm::block_tag magic(0);
+    try {
+        magic = strm::read_tag(wave.get());
+        unsigned char rest_of_header[20];
+        strm::read_bytes(wave.get(), rest_of_header, sizeof rest_of_header);
+    } catch (const strm::failure&) {
+        if (std::ferror(wave.get()))
+            throw my_exception("Cannot read " + path + ".");
+        throw my_exception("Not VELKO binary format " + path);
+    }
+    if (magic != strm::block_tag("SWAV"))
+        throw my_exception("Not SWAV file " + path);
+
+    strm::resolve(offset, out, 0);
+    // The archive's sizes are 32-bit: stop before it reaches 4 GiB rather
+    // than after copying the whole of an oversized wave.
+    strm::position end = strm::tell(out);
+    for (;;) {
+        const std::size_t count = std::fread(buffer.data(), 1, buffer.size(), wave.get());
+        if (count == 0)
+            break;
+        if (count > strm::max_field_value - end)
+            throw strm::write_failure{};
+        strm::write_bytes(out, buffer.data(), count);
+        end += count;
+    }
+    if (std::ferror(wave.get()))
+        throw my_exception("Cannot read " + path + ".");
+}
+
+// Writes the wave archive of `waves` to `out`, which is at its start: the
+// file header, then one "DATA" block with eight reserved words, the wave
+// count, the offset of each wave's data and the data back to back.
+void write_wave_archive(std::FILE* out, const std::vector<std::string>& waves) {
+    // The offset table alone must fit below 4 GiB.
+    if (waves.size() > (strm::max_field_value - wave_count_offset - 4) / 4)
+        throw strm::write_failure{};
+    std::vector<strm::writeback_field> offsets(waves.size());
+    std::vector<unsigned char> buffer(copy_buffer_size);
+
+    strm::file_header_writer header(out, strm::block_tag("SWAR"), 0x0100, 1);
+    strm::block_writer data(out, strm::block_tag("DATA"));
+    for (int i = 0; i < 8; ++i)
+        strm::write_u32(out, 0);
+    strm::write_u32(out, static_cast<std::uint32_t>(waves.size()));
+    for (strm::writeback_field& offset : offsets)
+        strm::write(out, offset);
+    for (std::size_t i = 0; i < waves.size(); ++i)
+        copy_wave(out, waves[i], offsets[i], buffer);
+    data.finish();
+    header.finish();
+}
+
+// Removes the output it watches unless the archive in it was completed, so
+// that a failed run leaves no partial archive behind.
+class output_guard {
+public:
+    output_guard(strm::output_file& file, std::string path)
+        : file_(file), path_(std::move(path)), identity_(platform::identify(file.get())) {}
+    output_guard(const output_guard&) = delete;
+    output_guard& operator=(const output_guard&) = delete;
+    ~output_guard() {
+        if (kept_)
+            return;
+        file_.close();
+        platform::discard_output(path_, identity_);
+    }
+
+    void keep() { kept_ = true; }
+
+private:
+    strm::output_file& file_;
+    std::string path_;
+    platform::output_identity identity_;
+    bool kept_ = false;
+};
+
+void write_archive_file(const std::string& path, const std::vector<std::string>& waves) {
+    strm::output_file file(platform::open_for_writing(path));
+    if (!file.is_open())
+        throw my_exception("Cannot open " + path + " for writing.");
+    output_guard guard(file, path);
+    try {
+        write_wave_archive(file.get(), waves);
+        if (!file.close())
+            throw strm::write_failure{};
+    } catch (const strm::write_failure&) {
+        throw my_exception("Cannot write " + path + ".");
+    }
+    guard.keep();
+}
+
+// Handles one list file: names its wave files, skips an archive that is
+// current (with -u), and otherwise writes the archive.
+void build_archive(const std::string& list, const archive_options& options) {
+    const std::string output = options.output().empty() ? archive_name_for(list) : options.output();
+    const platform::input_file list_file = platform::open_for_reading(list);
+    if (!list_file)
+        throw my_exception("Cannot open " + list + " for reading.");
+    const std::string directory = directory_of(list);
+    std::vector<std::string> waves;
+    for (const std::string& name : read_list(list_file.get(), list))
+        waves.push_back(join_path(name, directory));
+
+    if (options.update() && archive_is_current(list, waves, output)) {
+        if (options.verbose())
+            std::cout << "wendle: " << output << " is update." << std::endl;
+        return;
+    }
+    if (output_is_input(output, list, waves, options))
+        throw my_exception("Cannot open " + output + " for writing.");
+    write_archive_file(output, waves);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    platform::ignore_broken_pipe();
+    if (argc < 2) {
+        print_help();
+        return 1;
+    }
+    try {
+        archive_options options;
+        options.parse(argc, argv);
+        for (const std::string& list : options.operands())
+            build_archive(list, options);
+        return 0;
+    } catch (const cmdline_exception& e) {
+        std::cerr << "wendle: " << e.what() << std::endl
+                  << "Try 'wendle --help' for more information." << std::endl;
+    } catch (const my_exception& e) {
+        std::cerr << "wendle: " << e.what() << std::endl;
+    } catch (const std::exception& e) {
+        std::cerr << "wendle: Unexpected exception" << std::endl
+                  << " message:" << e.what() << std::endl;
+    } catch (...) {
+        std::cerr << "wendle: Unexpected exception" << std::endl;
+    }
+    return 1;
+}

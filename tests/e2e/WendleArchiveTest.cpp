@@ -1,0 +1,251 @@
+// wendle run on real list and wave files: archives checked byte for byte,
+// list files, output names, the update test, and failures with their
+// message, exit status and what stays on disk.
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using testsupport::Bytes;
+using testsupport::Exists;
+using testsupport::MakeDirs;
+using testsupport::ReadFile;
+using testsupport::SetModTime;
+using testsupport::U16LE;
+using testsupport::U32LE;
+using testsupport::WriteFile;
+
+namespace {
+
+std::uint32_t Size(const std::string& s) {
+    return static_cast<std::uint32_t>(s.size());
+}
+
+// A wave file: generic header "SWAV", then a "DATA" block holding `data`.
+std::string Wave(const std::string& data) {
+    return "SWAV" + Bytes({0xFF, 0xFE, 0x00, 0x01}) + U32LE(24 + Size(data)) + U16LE(16) + U16LE(1) +
+           "DATA" + U32LE(8 + Size(data)) + data;
+}
+
+// The wave archive of waves with the given data, stated field by field.
+std::string Archive(const std::vector<std::string>& waves) {
+    std::uint32_t at = 0x3C + 4 * static_cast<std::uint32_t>(waves.size());
+    std::string offsets, data;
+    for (const std::string& w : waves) {
+        offsets += U32LE(at);
+        data += w;
+        at += Size(w);
+    }
+    const std::string padding((4 - at % 4) % 4, '\0');
+    const std::uint32_t size = at + Size(padding);
+    return "SWAR" + Bytes({0xFF, 0xFE, 0x00, 0x01}) + U32LE(size) + U16LE(16) + U16LE(1) + "DATA" +
+           U32LE(size - 16) + std::string(32, '\0') + U32LE(static_cast<std::uint32_t>(waves.size())) +
+           offsets + data + padding;
+}
+
+class WendleArchive : public ::testing::Test {
+protected:
+    testsupport::RunResult wendle(const std::vector<std::string>& args) {
+        return testsupport::Run(WENDLE_EXE, args, dir.path());
+    }
+    void ExpectSuccess(const std::vector<std::string>& args, const std::string& out = "") {
+        const auto r = wendle(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, out);
+        EXPECT_EQ(r.err, "");
+    }
+    void ExpectFailure(const std::vector<std::string>& args, const std::string& message) {
+        const auto r = wendle(args);
+        EXPECT_EQ(r.status, 1) << message;
+        EXPECT_EQ(r.out, "") << message;
+        EXPECT_EQ(r.err, "wendle: " + message + "\n");
+    }
+
+    testsupport::TempDir dir;
+};
+
+TEST_F(WendleArchive, WritesHeaderDataBlockOffsetsAndPaddedWaveData) {
+    WriteFile(dir / "a.swav", Wave("0123456789"));
+    WriteFile(dir / "a.txt", "a.swav\n");
+    ExpectSuccess({"a.txt"});
+    EXPECT_EQ(ReadFile(dir / "a.swar"),
+              Bytes({0x53, 0x57, 0x41, 0x52, 0xFF, 0xFE, 0x00, 0x01, 0x4C, 0, 0, 0, 0x10, 0, 0x01, 0,
+                     0x44, 0x41, 0x54, 0x41, 0x3C, 0, 0, 0}) +
+                  std::string(32, '\0') + Bytes({1, 0, 0, 0, 0x40, 0, 0, 0}) + "0123456789" +
+                  Bytes({0, 0}));
+}
+
+TEST_F(WendleArchive, StoresEveryListedWaveBackToBackInListOrder) {
+    std::string big;
+    for (int i = 0; i < 150000; ++i)
+        big.push_back(static_cast<char>(i * 7 % 251));
+    WriteFile(dir / "six.swav", Wave("666666"));
+    WriteFile(dir / "eight.swav", Wave("88888888"));
+    WriteFile(dir / "none.swav", Wave(""));
+    WriteFile(dir / "big.swav", Wave(big));
+    // The header's sizes are not believed: every byte after offset 24 counts.
+    WriteFile(dir / "long.swav", Wave("abc").replace(8, 4, U32LE(4)) + "def");
+    WriteFile(dir / "l.txt", "six.swav\neight.swav\nnone.swav\nsix.swav\nbig.swav\nlong.swav");
+    WriteFile(dir / "empty.txt", "\n\r\n");
+    ExpectSuccess({"l.txt", "empty.txt"});
+    EXPECT_EQ(ReadFile(dir / "l.swar"), Archive({"666666", "88888888", "", "666666", big, "abcdef"}));
+    EXPECT_EQ(ReadFile(dir / "empty.swar"), Archive({}));
+    EXPECT_EQ(Archive({}).size(), 60u);
+}
+
+TEST_F(WendleArchive, ReadsListLinesVerbatimRelativeToTheListDirectory) {
+    MakeDirs(dir / "set/sub");
+    WriteFile(dir / "w.swav", Wave("w"));
+    WriteFile(dir / "set/sub/x.swav", Wave("x"));
+    WriteFile(dir / "set/lf.txt", "sub/./x.swav\n\n../w.swav\n" + dir.path() + "/w.swav\n");
+    WriteFile(dir / "set/crlf.txt", "..\\w.swav\r\n\r\nsub\\x.swav");
+    ExpectSuccess({"set/lf.txt", "set\\crlf.txt"});
+    EXPECT_EQ(ReadFile(dir / "set/lf.swar"), Archive({"x", "w", "w"}));
+    EXPECT_EQ(ReadFile(dir / "set/crlf.swar"), Archive({"w", "x"}));
+
+    WriteFile(dir / "set/bad.txt", "sub/x.swav \n");
+    ExpectFailure({"set/bad.txt"}, "Cannot open set/sub/x.swav  for reading.");
+    WriteFile(dir / "set/bad.txt", "C:\\w\\a.swav\n");
+    ExpectFailure({"set/bad.txt"}, "Cannot open C:/w/a.swav for reading.");
+}
+
+TEST_F(WendleArchive, NamesTheArchiveAfterTheListUnlessOneOutputIsGiven) {
+    MakeDirs(dir / "set.old");
+    MakeDirs(dir / "out");
+    for (const char* list : {"a.txt", "b", "set.old/list"})
+        WriteFile(dir / list, "");
+    WriteFile(dir / "x.swav", Wave("x"));
+    WriteFile(dir / "x.txt", "x.swav\n");
+    ExpectSuccess({"a.txt", "b", "set.old/list"});
+    for (const char* archive : {"a.swar", "b.swar", "set.swar"})
+        EXPECT_EQ(ReadFile(dir / archive), Archive({})) << archive;
+
+    // Every archive goes to the one output; a later -o wins.
+    ExpectSuccess({"-o", "a.swar", "x.txt", "-o", "out\\..\\all.swar", "b"});
+    EXPECT_EQ(ReadFile(dir / "all.swar"), Archive({}));
+    EXPECT_EQ(ReadFile(dir / "a.swar"), Archive({}));
+}
+
+TEST_F(WendleArchive, UpdateSkipsOnlyAnArchiveNewerThanTheListAndEveryWave) {
+    WriteFile(dir / "a.swav", Wave("a"));
+    WriteFile(dir / "b.swav", Wave("b"));
+    WriteFile(dir / "l.txt", "a.swav\nb.swav\n");
+    WriteFile(dir / "l.swar", "old");
+    for (const char* input : {"l.txt", "a.swav", "b.swav"})
+        SetModTime(dir / input, 1000);
+    SetModTime(dir / "l.swar", 1001);
+    ExpectSuccess({"-u", "-v", "l.txt"}, "wendle: l.swar is update.\n");
+    ExpectSuccess({"-u", "l.txt"});
+    EXPECT_EQ(ReadFile(dir / "l.swar"), "old");
+
+    // Equal times mean rebuilding, to the nanosecond.
+    const struct timespec later[2] = {{1001, 1}, {1001, 1}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir / "b.swav").c_str(), later, 0), 0);
+    ExpectSuccess({"--update", "--verbose", "l.txt"});
+    EXPECT_EQ(ReadFile(dir / "l.swar"), Archive({"a", "b"}));
+
+    // So does a missing wave file, which then fails the run.
+    ASSERT_EQ(unlink((dir / "b.swav").c_str()), 0);
+    ExpectFailure({"-u", "l.txt"}, "Cannot open b.swav for reading.");
+    EXPECT_FALSE(Exists(dir / "l.swar"));
+}
+
+TEST_F(WendleArchive, UpdateWithOneOutputTestsEachListAgainstTheArchiveJustWritten) {
+    WriteFile(dir / "a.swav", Wave("a"));
+    WriteFile(dir / "b.swav", Wave("b"));
+    WriteFile(dir / "a.txt", "a.swav\n");
+    WriteFile(dir / "b.txt", "b.swav\n");
+    for (const char* input : {"a.txt", "b.txt", "a.swav", "b.swav"})
+        SetModTime(dir / input, 1000);
+    ExpectSuccess({"-u", "-v", "-o", "out.swar", "a.txt", "b.txt"}, "wendle: out.swar is update.\n");
+    EXPECT_EQ(ReadFile(dir / "out.swar"), Archive({"a"}));
+}
+
+TEST_F(WendleArchive, EachFailureHasItsMessageAndLeavesNoPartialArchive) {
+    WriteFile(dir / "good.swav", Wave("g"));
+    WriteFile(dir / "short.swav", Wave("").substr(0, 23));
+    WriteFile(dir / "foreign.swav", "SWAR" + Wave("x").substr(4));
+    MakeDirs(dir / "folder.swav");
+    ASSERT_EQ(mkfifo((dir / "fifo.swav").c_str(), 0666), 0);
+    ASSERT_EQ(mkfifo((dir / "fifo.txt").c_str(), 0666), 0);
+    const bool has_proc = Exists("/proc/self/mem");
+    const struct {
+        std::string wave;  // the middle line of l.txt
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {"short.swav", {"l.txt"}, "Not VELKO binary format short.swav"},
+        {"foreign.swav", {"l.txt"}, "Not SWAV file foreign.swav"},
+        {"missing.swav", {"l.txt"}, "Cannot open missing.swav for reading."},
+        {"folder.swav", {"l.txt"}, "Cannot open folder.swav for reading."},
+        {"fifo.swav", {"l.txt"}, "Cannot open fifo.swav for reading."},
+        {"good.swav", {"missing.txt"}, "Cannot open missing.txt for reading."},
+        {"good.swav", {"fifo.txt"}, "Cannot open fifo.txt for reading."},
+        {"good.swav", {"-o", "folder.swav", "l.txt"}, "Cannot open folder.swav for writing."},
+        // An output that is an input of the run is refused before it is opened.
+        {"good.swav", {"-o", "./good.swav", "l.txt"}, "Cannot open ./good.swav for writing."},
+        {"good.swav", {"-o", "x.txt", "l.txt", "x.txt"}, "Cannot open x.txt for writing."},
+        {"good.swav", {"-o", "link.swar", "l.txt"}, "Cannot open link.swar for writing."},
+        {"good.swav", {"x.swar"}, "Cannot open x.swar for writing."},
+        {"/proc/self/mem", {"l.txt"}, has_proc ? "Cannot read /proc/self/mem." : ""},
+        {"good.swav", {"/proc/self/mem"}, has_proc ? "Cannot read /proc/self/mem." : ""},
+    };
+    ASSERT_EQ(symlink("l.txt", (dir / "link.swar").c_str()), 0);
+    for (const auto& c : cases) {
+        if (c.message.empty())
+            continue;
+        const std::string list = "good.swav\n" + c.wave + "\ngood.swav\n";
+        WriteFile(dir / "l.txt", list);
+        WriteFile(dir / "x.txt", "");
+        WriteFile(dir / "x.swar", "");
+        WriteFile(dir / "l.swar", "an older archive");
+        ExpectFailure(c.args, c.message);
+        if (c.args == std::vector<std::string>{"l.txt"})
+            EXPECT_FALSE(Exists(dir / "l.swar")) << c.message;
+        else
+            EXPECT_EQ(ReadFile(dir / "l.swar"), "an older archive") << c.message;
+        EXPECT_EQ(ReadFile(dir / "l.txt"), list);
+        EXPECT_EQ(ReadFile(dir / "x.txt"), "");
+        EXPECT_EQ(ReadFile(dir / "good.swav"), Wave("g"));
+    }
+}
+
+TEST_F(WendleArchive, FailureEndsTheRunButKeepsArchivesOfEarlierLists) {
+    WriteFile(dir / "a.swav", Wave("a"));
+    WriteFile(dir / "one.txt", "a.swav\n");
+    WriteFile(dir / "two.txt", "a.swav\nmissing.swav\n");
+    WriteFile(dir / "three.txt", "a.swav\n");
+    ExpectFailure({"one.txt", "two.txt", "three.txt"}, "Cannot open missing.swav for reading.");
+    EXPECT_EQ(ReadFile(dir / "one.swar"), Archive({"a"}));
+    EXPECT_FALSE(Exists(dir / "two.swar"));
+    EXPECT_FALSE(Exists(dir / "three.swar"));
+}
+
+TEST_F(WendleArchive, FailureRemovesOnlyTheRegularFileItOpened) {
+    WriteFile(dir / "l.txt", "missing.swav\n");
+    WriteFile(dir / "target.swar", "an older archive");
+    ASSERT_EQ(symlink("target.swar", (dir / "link.swar").c_str()), 0);
+    WriteFile(dir / "hard.swar", "an older archive");
+    ASSERT_EQ(link((dir / "hard.swar").c_str(), (dir / "other.swar").c_str()), 0);
+    ExpectFailure({"-o", "link.swar", "l.txt"}, "Cannot open missing.swav for reading.");
+    ExpectFailure({"-o", "hard.swar", "l.txt"}, "Cannot open missing.swav for reading.");
+    EXPECT_TRUE(Exists(dir / "link.swar"));
+    EXPECT_EQ(ReadFile(dir / "target.swar"), "");
+    EXPECT_FALSE(Exists(dir / "hard.swar"));
+    EXPECT_EQ(ReadFile(dir / "other.swar"), "");
+    if (Exists("/dev/full")) {
+        WriteFile(dir / "l.txt", "");
+        ExpectFailure({"-o", "/dev/full", "l.txt"}, "Cannot write /dev/full.");
+        struct stat st;
+        EXPECT_TRUE(stat("/dev/full", &st) == 0 && S_ISCHR(st.st_mode));
+    }
+}
+
+} // namespace

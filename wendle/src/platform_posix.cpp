@@ -1,0 +1,113 @@
+#include "platform.h"
+
+#include <algorithm>
+#include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// The OS sees a path up to its first NUL byte; such a path cannot name the
+// file the user wrote.
+bool representable(const std::string& path) {
+    return path.find('\0') == std::string::npos;
+}
+
+bool same_identity(const struct stat& status, const output_identity& identity) {
+    return static_cast<std::uint64_t>(status.st_dev) == identity.device &&
+           static_cast<std::uint64_t>(status.st_ino) == identity.inode;
+}
+
+} // namespace
+
+std::string host_path(std::string text) {
+    std::replace(text.begin(), text.end(), '\\', '/');
+    return text;
+}
+
+input_file open_for_reading(const std::string& path) {
+    if (!representable(path))
+        return input_file();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return input_file();
+    struct stat status;
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return input_file();
+    }
+    std::FILE* const file = ::fdopen(fd, "rb");
+    if (file == nullptr)
+        ::close(fd);
+    return input_file(file);
+}
+
+bool last_write_time(const std::string& path, file_time& time) {
+    const input_file file = open_for_reading(path);
+    struct stat status;
+    if (!file || ::fstat(::fileno(file.get()), &status) != 0)
+        return false;
+#if defined(__APPLE__)
+    time.seconds = status.st_mtimespec.tv_sec;
+    time.nanoseconds = status.st_mtimespec.tv_nsec;
+#else
+    time.seconds = status.st_mtim.tv_sec;
+    time.nanoseconds = status.st_mtim.tv_nsec;
+#endif
+    return true;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return representable(a) && representable(b) && ::stat(a.c_str(), &first) == 0 &&
+           ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+std::FILE* open_for_writing(const std::string& path) {
+    if (!representable(path))
+        return nullptr;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    std::FILE* const file = ::fdopen(fd, "wb");
+    if (file == nullptr)
+        ::close(fd);
+    return file;
+}
+
+output_identity identify(std::FILE* file) {
+    output_identity identity;
+    struct stat status;
+    if (::fstat(::fileno(file), &status) == 0) {
+        identity.regular = S_ISREG(status.st_mode);
+        identity.device = static_cast<std::uint64_t>(status.st_dev);
+        identity.inode = static_cast<std::uint64_t>(status.st_ino);
+    }
+    return identity;
+}
+
+void discard_output(const std::string& path, const output_identity& identity) {
+    if (!identity.regular)
+        return;
+    struct stat status;
+    // Emptying first also clears the data that other hard links or a
+    // symbolic link would still show after the name is gone.
+    if (::stat(path.c_str(), &status) == 0 && same_identity(status, identity))
+        static_cast<void>(::truncate(path.c_str(), 0));
+    if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+        same_identity(status, identity))
+        ::unlink(path.c_str());
+}
+
+void ignore_broken_pipe() {
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+} // namespace platform
