@@ -2,10 +2,9 @@
 
 #include "arc/FileVisitor.h"
 #include "arc/PathString.h"
+#include "arc/ScriptReader.h"
 #include "fcl/FileSystem.h"
 #include "fcl/Platform.h"
-
-#include <stdexcept>
 
 namespace XALArc {
 
@@ -19,8 +18,18 @@ void WalkOperands(const std::vector<COperand>& operands, bool addToRoot, bool ve
         case OperandKind::WorkingDirectory:
             disk = CPathString(operand.text, XALFcl::Platform::kNativeSeparator);
             break;
-        case OperandKind::Script:
-            throw std::logic_error("script files are not supported yet");
+        case OperandKind::Script: {
+            // Script entries carry their own disk paths; the working
+            // directory does not apply to them.
+            CScriptReader script(operand.text);
+            while (script.Next()) {
+                const CPathString entryDisk(script.GetDiskPath(),
+                                            XALFcl::Platform::kNativeSeparator);
+                const CPathString entryArchive(script.GetArchivePath(), '/');
+                visitor.Import(entryArchive.str(), entryDisk.str());
+            }
+            break;
+        }
         case OperandKind::Path: {
             const std::size_t diskLength = disk.Append(operand.text);
             const std::size_t archiveLength = archivePath.size();

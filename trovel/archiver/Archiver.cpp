@@ -1,10 +1,36 @@
 #include "archiver/Archiver.h"
 
+#include "arc/ArcException.h"
+#include "arc/ArcLoader.h"
+#include "arc/ArcSaver.h"
+#include "arc/FileComparator.h"
+#include "arc/FileImporter.h"
+#include "arc/FileUpdater.h"
+#include "arc/OperandWalk.h"
+#include "arc/ScriptReader.h"
+#include "archiver/Extraction.h"
+#include "archiver/IndexCreator.h"
+#include "archiver/Lister.h"
 #include "fcl/Exception.h"
+#include "fcl/FileSystem.h"
+#include "fcl/Path.h"
+#include "fcl/Platform.h"
 
 #include <cstdio>
-#include <exception>
-#include <stdexcept>
+
+using XALArc::CArcException;
+
+namespace {
+
+void PutLine(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+CArchiver::CArchiver() : XALArc::CArchive(true) {}
 
 int CArchiver::Run(int argc, const char* const* argv) {
     if (!ParseArguments(argc, argv)) {
@@ -13,9 +39,15 @@ int CArchiver::Run(int argc, const char* const* argv) {
     }
     if (verbose)
         PrintBanner();
+    root.SetSorted(sort);
 
     try {
+        RefuseOutputsOverArchive();
         RunMode();
+        if (index)
+            XALArchiver::CIndexCreator(*this, HeaderPath(), prefix, useLongSymbol).WriteHeader();
+        if (list)
+            XALArchiver::CLister(*this).PrintListing();
     } catch (const XALFcl::CException& e) {
         e.Print();
         return 1;
@@ -28,6 +60,146 @@ int CArchiver::Run(int argc, const char* const* argv) {
     return 0;
 }
 
+std::string CArchiver::HeaderPath() const {
+    std::string path = archivePath;
+    XALFcl::ReplaceChar(path, '/', XALFcl::Platform::kNativeSeparator);
+    return XALFcl::ReplaceExtension(path, "kpix");
+}
+
+// A side file that is the archive itself would destroy it: the index header
+// in any mode, the temporary and backup names where the archive is saved.
+void CArchiver::RefuseOutputsOverArchive() const {
+    std::vector<std::string> sides;
+    if (index)
+        sides.push_back(HeaderPath());
+    if (mode == ArchiverMode::Create || mode == ArchiverMode::Replace ||
+        mode == ArchiverMode::Delete) {
+        sides.push_back(XALArc::CArcSaver::TemporaryName(archivePath));
+        if (backup)
+            sides.push_back(XALArc::CArcSaver::BackupName(archivePath));
+    }
+    for (const std::string& side : sides) {
+        if (side == archivePath || XALFcl::SameFile(side, archivePath))
+            throw CArcException(CArcException::kSameFile, side);
+    }
+}
+
+void CArchiver::Load(bool forEditing) {
+    XALArc::CArcLoader loader(*this);
+    loader.Load(archivePath);
+    // An archive without a name table loads as an empty root; saving it again
+    // would drop every member.
+    if (forEditing && !loader.NamesEveryFile())
+        throw CArcException(CArcException::kNoNameTable, archivePath);
+}
+
+void CArchiver::Save() {
+    // Loaded entries keep their stored order; a sorted run saves in name order.
+    if (sort)
+        root.SortByName();
+    XALArc::CArcSaver(*this, align, !noNameTable, backup).Save(archivePath);
+}
+
+void CArchiver::SaveIfModified(bool modified) {
+    if (modified)
+        Save();
+    else if (verbose)
+        PutLine("There is no updated file.");
+}
+
+bool CArchiver::ImportFiles() {
+    XALArc::CFileImporter importer(this, &excludeNames, update, !removeEmptyDir);
+    XALArc::WalkOperands(operands, addToRoot, verbose, importer);
+    return importer.modified;
+}
+
+bool CArchiver::UpdateFiles() {
+    XALArc::CFileUpdater updater(this, archivePath, &excludeNames, update);
+    updater.createDirectories = !removeEmptyDir;
+    XALArc::WalkOperands(operands, addToRoot, verbose, updater);
+    return updater.modified;
+}
+
+void CArchiver::CreateArchive() {
+    if (time) {
+        Load(false);
+        XALArc::CTimeComparator comparator(this, archivePath, &excludeNames);
+        XALArc::WalkOperands(operands, addToRoot, verbose, comparator);
+        if (!comparator.IsOutOfDate()) {
+            if (verbose)
+                PutLine("There is no updated file.");
+            return;
+        }
+        root.DeleteAll();
+    }
+    SaveIfModified(ImportFiles());
+}
+
+void CArchiver::DeleteFiles() {
+    for (const COperand& operand : operands) {
+        if (operand.kind == OperandKind::Path) {
+            DeletePath(operand.text);
+        } else if (operand.kind == OperandKind::Script) {
+            XALArc::CScriptReader script(operand.text);
+            while (script.Next())
+                DeletePath(script.GetArchivePath());
+        }
+    }
+    if (removeEmptyDir)
+        root.RemoveEmptyDirectories();
+}
+
+void CArchiver::DeletePath(std::string path) {
+    XALFcl::ReplaceChar(path, '\\', '/');
+    if (verbose)
+        PutLine("deleting: " + path);
+    XALArc::CArcEntry* entry = FindEntry(path);
+    // The root itself is never deleted, however the path spells it.
+    if (entry == nullptr || entry == &root)
+        throw CArcException(CArcException::kNotInArchive, path);
+    delete entry;
+}
+
+std::string CArchiver::ExtractionBaseName() const {
+    for (const COperand& operand : operands) {
+        if (operand.kind != OperandKind::Path)
+            continue;
+        // An empty first operand counts as none.
+        if (!operand.text.empty())
+            return operand.text;
+        break;
+    }
+    std::string base = archivePath;
+    return XALFcl::ReplaceChar(base, '/', XALFcl::Platform::kNativeSeparator);
+}
+
 void CArchiver::RunMode() {
-    throw std::logic_error("mode not available yet");
+    switch (mode) {
+    case ArchiverMode::None:
+        Load(false);
+        break;
+    case ArchiverMode::Replace:
+        if (XALFcl::IsDirectory(archivePath) != -1)
+            Load(true);
+        SaveIfModified(time ? UpdateFiles() : ImportFiles());
+        break;
+    case ArchiverMode::Create:
+        CreateArchive();
+        break;
+    case ArchiverMode::Delete:
+        Load(true);
+        DeleteFiles();
+        Save();
+        break;
+    case ArchiverMode::Extract:
+        Load(false);
+        ExtractArchive(*this, ExtractionBaseName());
+        break;
+    case ArchiverMode::Compare: {
+        Load(false);
+        XALArc::CFileComparator comparator(this, &excludeNames, verbose);
+        XALArc::WalkOperands(operands, addToRoot, verbose, comparator);
+        break;
+    }
+    }
 }

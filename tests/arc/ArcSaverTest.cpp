@@ -1,0 +1,341 @@
+#include "arc/ArcSaver.h"
+
+#include "arc/ArcException.h"
+#include "arc/Archive.h"
+#include "fcl/Exception.h"
+#include "fcl/MemoryStream.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+using namespace XALArc;
+using namespace testsupport;
+
+namespace {
+
+CFileEntry* AddFile(CArchive& archive, const std::string& path, const std::string& bytes) {
+    CFileEntry* file = archive.CreateFile(path);
+    XALFcl::CMemoryInputStream in(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    file->Load(in, bytes.size());
+    return file;
+}
+
+std::string Header(std::uint32_t fileSize) {
+    return "KPAK" + Bytes({0xFE, 0xFF, 0x00, 0x01}) + U32LE(fileSize) + U16LE(16) + U16LE(3);
+}
+
+std::string BlockHeader(const char* kind, std::uint32_t size) {
+    return kind + U32LE(size);
+}
+
+std::string DirEntry(std::uint32_t subTable, std::uint16_t firstFile, std::uint16_t third) {
+    return U32LE(subTable) + U16LE(firstFile) + U16LE(third);
+}
+
+std::string Pad(std::size_t n) {
+    return std::string(n, '\xFF');
+}
+
+std::string SaveAndRead(CArchive& archive, std::int32_t alignment, bool withNameTable = true) {
+    TempDir dir;
+    CArcSaver(archive, alignment, withNameTable, false).Save(dir / "a.kpak");
+    return ReadFile(dir / "a.kpak");
+}
+
+// Runs `action` and returns the code of the exception E it raised (0 for
+// none), storing its subject.
+template <class E>
+int CodeOf(const std::function<void()>& action, std::string& subject) {
+    try {
+        action();
+    } catch (const E& e) {
+        subject = e.subject;
+        return e.code;
+    }
+    return 0;
+}
+
+TEST(ArcSaverLayout, EmptyArchiveIsFiftySixBytes) {
+    CArchive archive;
+    const std::string expected = Header(56)
+        + BlockHeader("BTAF", 12) + U16LE(0) + U16LE(0)
+        + BlockHeader("BTNF", 20) + DirEntry(8, 0, 1) + Bytes({0}) + Pad(3)
+        + BlockHeader("GMIF", 8);
+    EXPECT_EQ(SaveAndRead(archive, 4), expected);
+}
+
+TEST(ArcSaverLayout, OneFileArchiveIsSeventyTwoBytes) {
+    CArchive archive;
+    AddFile(archive, "/a", "hello");
+    const std::string expected = Header(72)
+        + BlockHeader("BTAF", 20) + U16LE(1) + U16LE(0) + U32LE(0) + U32LE(5)
+        + BlockHeader("BTNF", 20) + DirEntry(8, 0, 1) + Bytes({0x01, 'a', 0x00}) + Pad(1)
+        + BlockHeader("GMIF", 16) + "hello" + Pad(3);
+    EXPECT_EQ(SaveAndRead(archive, 4), expected);
+}
+
+// The root holds a, s1/{x, d/{y}}, b, s2/{z}: a directory's own files are
+// numbered before its subdirectories' contents, directories in pre-order.
+// y's length is a multiple of the alignment and z is empty, so neither is
+// padded; the name table happens to end aligned, so BTNF has no padding.
+TEST(ArcSaverLayout, NestedDirectoriesAreNumberedInWalkOrder) {
+    CArchive archive(false);
+    CFileEntry* a = AddFile(archive, "/a", "A");
+    archive.CreateDirectory("/s1");
+    CFileEntry* b = AddFile(archive, "/b", "BB");
+    CFileEntry* z = AddFile(archive, "/s2/z", "");
+    CFileEntry* x = AddFile(archive, "/s1/x", "XXX");
+    CFileEntry* y = AddFile(archive, "/s1/d/y", "YYYY");
+
+    const std::string expected = Header(160)
+        + BlockHeader("BTAF", 52) + U16LE(5) + U16LE(0)
+        + U32LE(0) + U32LE(1) + U32LE(4) + U32LE(6) + U32LE(8) + U32LE(11)
+        + U32LE(12) + U32LE(16) + U32LE(16) + U32LE(16)
+        + BlockHeader("BTNF", 68)
+        + DirEntry(32, 0, 4) + DirEntry(47, 2, 0xF000) + DirEntry(54, 3, 0xF001)
+        + DirEntry(57, 4, 0xF000)
+        + Bytes({0x01, 'a', 0x82, 's', '1', 0x01, 0xF0, 0x01, 'b', 0x82, 's', '2', 0x03, 0xF0, 0})
+        + Bytes({0x01, 'x', 0x81, 'd', 0x02, 0xF0, 0})
+        + Bytes({0x01, 'y', 0})
+        + Bytes({0x01, 'z', 0})
+        + BlockHeader("GMIF", 24) + "A" + Pad(3) + "BB" + Pad(2) + "XXX" + Pad(1) + "YYYY";
+    EXPECT_EQ(SaveAndRead(archive, 4), expected);
+
+    EXPECT_EQ(a->id, 0u);
+    EXPECT_EQ(b->id, 1u);
+    EXPECT_EQ(x->id, 2u);
+    EXPECT_EQ(y->id, 3u);
+    EXPECT_EQ(z->id, 4u);
+    EXPECT_EQ(archive.root.id, 0xF000u);
+    EXPECT_EQ(archive.FindEntry("/s1")->id, 0xF001u);
+    EXPECT_EQ(archive.FindEntry("/s1/d")->id, 0xF002u);
+    EXPECT_EQ(archive.FindEntry("/s2")->id, 0xF003u);
+}
+
+// Two files "a" (5 bytes) and "bb" (3 bytes): the name table is padded so
+// that contents start aligned, and every file is padded to the alignment.
+TEST(ArcSaverLayout, EveryAlignmentPadsNameTableAndContents) {
+    struct Case {
+        std::int32_t alignment;
+        std::uint32_t btnfSize, secondStart, imageSize;
+    };
+    for (const Case& c : {Case{4, 24, 8, 12}, Case{8, 28, 8, 16}, Case{16, 28, 16, 32},
+                          Case{32, 44, 32, 64}}) {
+        CArchive archive(false);
+        AddFile(archive, "/a", "hello");
+        AddFile(archive, "/bb", "xyz");
+        const std::uint32_t contentStart = 44 + c.btnfSize + 8;
+        const std::string expected = Header(contentStart + c.imageSize)
+            + BlockHeader("BTAF", 28) + U16LE(2) + U16LE(0)
+            + U32LE(0) + U32LE(5) + U32LE(c.secondStart) + U32LE(c.secondStart + 3)
+            + BlockHeader("BTNF", c.btnfSize) + DirEntry(8, 0, 1)
+            + Bytes({0x01, 'a', 0x02, 'b', 'b', 0}) + Pad(c.btnfSize - 22)
+            + BlockHeader("GMIF", c.imageSize + 8)
+            + "hello" + Pad(c.secondStart - 5) + "xyz" + Pad(c.imageSize - c.secondStart - 3);
+        EXPECT_EQ(SaveAndRead(archive, c.alignment), expected) << "alignment " << c.alignment;
+        EXPECT_EQ(contentStart % static_cast<std::uint32_t>(c.alignment), 0u);
+    }
+}
+
+TEST(ArcSaverLayout, WithoutNameTableOnlyTheRootEntryIsWritten) {
+    CArchive archive(false);
+    AddFile(archive, "/a", "hello");
+    AddFile(archive, "/d/b", "!");
+    const std::string expected = Header(160)
+        + BlockHeader("BTAF", 28) + U16LE(2) + U16LE(0)
+        + U32LE(0) + U32LE(5) + U32LE(32) + U32LE(33)
+        + BlockHeader("BTNF", 44) + DirEntry(4, 0, 1) + Pad(28)
+        + BlockHeader("GMIF", 72) + "hello" + Pad(27) + "!" + Pad(31);
+    EXPECT_EQ(SaveAndRead(archive, 32, false), expected);
+}
+
+TEST(ArcSaverLayout, SavingTwiceGivesIdenticalBytes) {
+    CArchive archive;
+    AddFile(archive, "/z/1", "one");
+    AddFile(archive, "/a", "two!!");
+    archive.CreateDirectory("/empty");
+    const std::string first = SaveAndRead(archive, 8);
+    EXPECT_EQ(SaveAndRead(archive, 8), first);
+}
+
+class ArcSaverLimits : public ::testing::Test {
+protected:
+    void SetUp() override { WriteFile(path, "OLD"); }
+
+    // The save is refused with `code` and leaves the old archive and no
+    // temporary file behind.
+    void ExpectRefused(bool withNameTable, int code, const std::string& subject) {
+        std::string got;
+        EXPECT_EQ(CodeOf<CArcException>([&] { CArcSaver(archive, 4, withNameTable, true).Save(path); }, got),
+                  code);
+        EXPECT_EQ(got, subject);
+        EXPECT_EQ(ReadFile(path), "OLD");
+        EXPECT_FALSE(Exists(dir / "a.@@@"));
+        EXPECT_FALSE(Exists(dir / "a.bak"));
+    }
+
+    TempDir dir;
+    const std::string path = dir / "a.kpak";
+    CArchive archive{false};
+};
+
+// The root's children are visited before anything inside /d, so a long name
+// in the root is the first one met even when it was created last.
+TEST_F(ArcSaverLimits, FirstLongNameInWalkOrderIsRefused) {
+    AddFile(archive, "/d/" + std::string(128, 'x'), "");
+    AddFile(archive, "/" + std::string(127, 'n'), "");
+    ExpectRefused(true, CArcException::kNameTooLong, "/d/" + std::string(128, 'x'));
+
+    archive.CreateDirectory("/" + std::string(129, 'y'));
+    ExpectRefused(true, CArcException::kNameTooLong, "/" + std::string(129, 'y'));
+}
+
+TEST_F(ArcSaverLimits, MoreThan4096DirectoriesAreRefused) {
+    for (int i = 0; i < 4095; ++i)
+        archive.CreateDirectory("/d" + std::to_string(i));
+    CArcSaver(archive, 4, true, false).Save(dir / "ok.kpak");
+    EXPECT_EQ(archive.FindEntry("/d4094")->id, 0xFFFFu);
+
+    archive.CreateDirectory("/d4095");
+    ExpectRefused(true, CArcException::kTooManyDirectories, path);
+}
+
+TEST_F(ArcSaverLimits, MoreThan65535FilesAreRefused) {
+    for (int i = 0; i < 65535; ++i)
+        archive.CreateFile("/f" + std::to_string(i));
+    CArcSaver(archive, 4, true, false).Save(dir / "ok.kpak");
+    EXPECT_EQ(ReadFile(dir / "ok.kpak").substr(24, 4), U16LE(65535) + U16LE(0));
+
+    archive.CreateFile("/f65535");
+    ExpectRefused(true, CArcException::kTooManyFiles, path);
+}
+
+// Sizes are reckoned in 64 bits: a member of 4 GiB plus a little must not
+// wrap around to a small archive. The contents are never read.
+TEST_F(ArcSaverLimits, ArchivesOf4GiBOrMoreAreRefused) {
+    static const std::uint8_t byte = 0;
+    CFileEntry* file = archive.CreateFile("/a");
+    // With one one-letter file the contents start at 64.
+    file->Share(nullptr, &byte, (std::uint64_t{1} << 32) - 64);
+    ExpectRefused(true, CArcException::kArchiveTooLarge, path);
+    file->Share(nullptr, &byte, (std::uint64_t{1} << 32) + 8);
+    ExpectRefused(true, CArcException::kArchiveTooLarge, path);
+}
+
+TEST_F(ArcSaverLimits, WithoutNameTableNameAndDirectoryLimitsDoNotApply) {
+    AddFile(archive, "/" + std::string(200, 'x'), "x");
+    for (int i = 0; i < 4096; ++i)
+        archive.CreateDirectory("/d" + std::to_string(i));
+    CArcSaver(archive, 4, false, false).Save(path);
+    EXPECT_EQ(ReadFile(path).size(), 64u);
+}
+
+TEST(ArcSaverSideFiles, NamesReplaceTheLastExtensionAnywhereInThePath) {
+    EXPECT_EQ(CArcSaver::TemporaryName("data/sound.kpak"), "data/sound.@@@");
+    EXPECT_EQ(CArcSaver::BackupName("data/sound.kpak"), "data/sound.bak");
+    EXPECT_EQ(CArcSaver::TemporaryName("out"), "out.@@@");
+    EXPECT_EQ(CArcSaver::BackupName("out"), "out.bak");
+    EXPECT_EQ(CArcSaver::TemporaryName("old.dir/archive"), "old.@@@");
+}
+
+class ArcSaverReplace : public ::testing::Test {
+protected:
+    void SetUp() override {
+        AddFile(archive, "/a", "hello");
+        newBytes = SaveAndRead(archive, 4);
+    }
+
+    void Save(bool backup) { CArcSaver(archive, 4, true, backup).Save(path); }
+
+    TempDir dir;
+    const std::string path = dir / "a.kpak";
+    const std::string temporary = dir / "a.@@@";
+    const std::string backupName = dir / "a.bak";
+    CArchive archive;
+    std::string newBytes;
+};
+
+TEST_F(ArcSaverReplace, SaveReplacesArchiveAndLeavesNoTemporary) {
+    WriteFile(path, "OLD");
+    Save(false);
+    EXPECT_EQ(ReadFile(path), newBytes);
+    EXPECT_FALSE(Exists(temporary));
+    EXPECT_FALSE(Exists(backupName));
+}
+
+TEST_F(ArcSaverReplace, BackupKeepsTheOldArchiveOnlyWhenThereIsOne) {
+    Save(true);
+    EXPECT_EQ(ReadFile(path), newBytes);
+    EXPECT_FALSE(Exists(backupName));
+
+    WriteFile(path, "OLD");
+    WriteFile(backupName, "OLDER");
+    Save(true);
+    EXPECT_EQ(ReadFile(path), newBytes);
+    EXPECT_EQ(ReadFile(backupName), "OLD");
+    EXPECT_FALSE(Exists(temporary));
+}
+
+TEST_F(ArcSaverReplace, DirectoryAtTemporaryNameFailsAndKeepsOldArchive) {
+    WriteFile(path, "OLD");
+    MakeDirs(temporary + "/inside");
+    std::string subject;
+    EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(true); }, subject), XALFcl::CFileException::kCannotOpen);
+    EXPECT_EQ(subject, temporary);
+    EXPECT_EQ(ReadFile(path), "OLD");
+    EXPECT_TRUE(Exists(temporary + "/inside"));
+    EXPECT_FALSE(Exists(backupName));
+}
+
+TEST_F(ArcSaverReplace, LinkAtTemporaryNameIsRemovedNotFollowed) {
+    WriteFile(dir / "victim", "VICTIM");
+    std::filesystem::create_symlink(dir / "victim", temporary);
+    Save(false);
+    EXPECT_EQ(ReadFile(dir / "victim"), "VICTIM");
+    EXPECT_EQ(ReadFile(path), newBytes);
+    EXPECT_FALSE(Exists(temporary));
+}
+
+TEST_F(ArcSaverReplace, BackupThatCannotBeMadeChangesNothing) {
+    WriteFile(path, "OLD");
+    MakeDirs(backupName + "/inside");
+    std::string subject;
+    EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(true); }, subject), XALFcl::CFileException::kCannotWrite);
+    EXPECT_EQ(subject, backupName);
+    EXPECT_EQ(ReadFile(path), "OLD");
+    EXPECT_FALSE(Exists(temporary));
+}
+
+TEST_F(ArcSaverReplace, FailedRenameRemovesTemporary) {
+    MakeDirs(path + "/inside");
+    std::string subject;
+    EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(false); }, subject), XALFcl::CFileException::kCannotWrite);
+    EXPECT_EQ(subject, path);
+    EXPECT_TRUE(Exists(path + "/inside"));
+    EXPECT_FALSE(Exists(temporary));
+}
+
+TEST_F(ArcSaverReplace, SideFileThatIsTheArchiveIsRefusedNotRemoved) {
+    const std::string sideArchive = dir / "x.@@@";
+    WriteFile(sideArchive, "OLD");
+    std::string subject;
+    EXPECT_EQ(CodeOf<CArcException>([&] { CArcSaver(archive, 4, true, false).Save(sideArchive); }, subject),
+              CArcException::kSameFile);
+    EXPECT_EQ(subject, sideArchive);
+    EXPECT_EQ(ReadFile(sideArchive), "OLD");
+
+    WriteFile(path, "OLD");
+    std::filesystem::create_hard_link(path, backupName);
+    EXPECT_EQ(CodeOf<CArcException>([&] { Save(true); }, subject), CArcException::kSameFile);
+    EXPECT_EQ(subject, backupName);
+    EXPECT_EQ(ReadFile(path), "OLD");
+    EXPECT_TRUE(Exists(backupName));
+}
+
+} // namespace

@@ -1,0 +1,137 @@
+#include "arc/Extracter.h"
+
+#include "arc/ArcException.h"
+#include "arc/Archive.h"
+#include "fcl/Exception.h"
+#include "fcl/MemoryStream.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+
+using namespace XALArc;
+using namespace testsupport;
+
+namespace {
+
+void AddFile(CArchive& archive, const std::string& path, const std::string& bytes) {
+    CFileEntry* file = archive.CreateFile(path);
+    XALFcl::CMemoryInputStream in(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    file->Load(in, bytes.size());
+}
+
+// The subject of the CArcException that CheckExtractableNames raises, or
+// "" when it accepts the tree.
+std::string RefusedPath(CArchive& archive) {
+    try {
+        CheckExtractableNames(archive);
+    } catch (const CArcException& e) {
+        EXPECT_EQ(e.code, CArcException::kInvalidFileName);
+        return e.subject;
+    }
+    return "";
+}
+
+} // namespace
+
+TEST(ExtracterTest, WritesEveryDirectoryAndFileIncludingEmptyOnes) {
+    CArchive archive(false);
+    AddFile(archive, "/a.bin", "AAA");
+    AddFile(archive, "/s/x.bin", "");
+    AddFile(archive, "/s/t/y.bin", std::string("Y\0Y", 3));
+    archive.CreateDirectory("/empty");
+    TempDir dir;
+    std::filesystem::create_directory(dir / "out");
+
+    CExtracter extracter(dir / "out");
+    archive.Walk(extracter);
+
+    EXPECT_EQ(ReadFile(dir / "out/a.bin"), "AAA");
+    EXPECT_EQ(ReadFile(dir / "out/s/x.bin"), "");
+    EXPECT_EQ(ReadFile(dir / "out/s/t/y.bin"), std::string("Y\0Y", 3));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "out/empty"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "out/empty"));
+    std::size_t count = 0;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir / "out");
+         it != std::filesystem::recursive_directory_iterator(); ++it)
+        ++count;
+    EXPECT_EQ(count, 6u);
+}
+
+TEST(ExtracterTest, NeverOverwritesOrFollowsWhatIsAlreadyThere) {
+    CArchive archive(false);
+    AddFile(archive, "/a.bin", "new");
+    TempDir dir;
+    std::filesystem::create_directory(dir / "out");
+    WriteFile(dir / "victim", "old");
+
+    for (const bool asLink : {false, true}) {
+        std::filesystem::remove(dir / "out/a.bin");
+        if (asLink)
+            std::filesystem::create_symlink(dir / "victim", dir / "out/a.bin");
+        else
+            WriteFile(dir / "out/a.bin", "old");
+        CExtracter extracter(dir / "out");
+        try {
+            archive.Walk(extracter);
+            ADD_FAILURE() << "no exception";
+        } catch (const XALFcl::CFileException& e) {
+            EXPECT_EQ(e.code, XALFcl::CFileException::kCannotOpen);
+            EXPECT_EQ(e.subject, dir / "out/a.bin");
+        }
+        EXPECT_EQ(ReadFile(dir / "out/a.bin"), "old");
+    }
+    EXPECT_EQ(ReadFile(dir / "victim"), "old");
+}
+
+TEST(ExtracterTest, ExistingSubdirectoryFailsWithItsPath) {
+    CArchive archive(false);
+    archive.CreateDirectory("/s");
+    TempDir dir;
+    MakeDirs(dir / "out/s");
+    CExtracter extracter(dir / "out");
+    try {
+        archive.Walk(extracter);
+        FAIL() << "no exception";
+    } catch (const XALFcl::CFileException& e) {
+        EXPECT_EQ(e.code, XALFcl::CFileException::kCannotCreateDirectory);
+        EXPECT_EQ(e.subject, dir / "out/s");
+    }
+}
+
+TEST(ExtracterTest, UnsafeNamesAreRefusedAndWindowsRefusesMore) {
+    for (const bool windows : {false, true}) {
+        for (const char* name : {"a.bin", "console.txt", "COM10"})
+            EXPECT_TRUE(IsExtractableName(name, windows)) << name;
+        for (const std::string& name :
+             std::initializer_list<std::string>{"a\\b", "a/b", "..", ".", "", std::string("a\0b", 3)})
+            EXPECT_FALSE(IsExtractableName(name, windows)) << name;
+    }
+    for (const char* name : {"c:x", "a<b", "a|b", "a?b", "a*b", "tab\there", "dot.", "space ",
+                             "CON", "nul", "Aux.txt", "com1", "LPT9.bin", "prn .h"}) {
+        EXPECT_TRUE(IsExtractableName(name, false)) << name;
+        EXPECT_FALSE(IsExtractableName(name, true)) << name;
+    }
+}
+
+TEST(ExtracterTest, CheckNamesTheFirstUnsafeEntryInWalkOrder) {
+    CArchive archive(false);
+    AddFile(archive, "/z.bin", "z");
+    AddFile(archive, "/d/a\\b", "x");
+    AddFile(archive, "/e\\f", "y");
+    // The root's own children are visited before /d is entered.
+    EXPECT_EQ(RefusedPath(archive), "/e\\f");
+
+    CArchive nested(false);
+    AddFile(nested, "/ok.bin", "");
+    AddFile(nested, "/d/sub/x\\y", "x");
+    EXPECT_EQ(RefusedPath(nested), "/d/sub/x\\y");
+
+    CArchive clean(false);
+    AddFile(clean, "/d/sub/x.bin", "x");
+    EXPECT_EQ(RefusedPath(clean), "");
+}

@@ -1,0 +1,201 @@
+#include "arc/ArcException.h"
+#include "arc/FileVisitor.h"
+#include "arc/Operand.h"
+#include "arc/OperandWalk.h"
+#include "arc/ScriptReader.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+using XALArc::COperand;
+using XALArc::CScriptException;
+using XALArc::CScriptReader;
+using XALArc::OperandKind;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+using Entries = std::vector<std::pair<std::string, std::string>>;  // disk, archive
+
+Entries ReadAll(const std::string& path) {
+    CScriptReader reader(path);
+    Entries entries;
+    while (reader.Next())
+        entries.emplace_back(reader.GetDiskPath(), reader.GetArchivePath());
+    return entries;
+}
+
+// Reads a one-script file to its end and returns the error it raised.
+CScriptException ErrorOf(const std::string& text) {
+    TempDir dir;
+    WriteFile(dir / "list.txt", text);
+    try {
+        ReadAll(dir / "list.txt");
+    } catch (const CScriptException& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no error for: " << text;
+    return CScriptException(0, 0, 0, std::string());
+}
+
+void ExpectError(const std::string& text, std::int32_t lineNumber, std::int32_t column,
+                 const std::string& lineText) {
+    const CScriptException e = ErrorOf(text);
+    EXPECT_EQ(e.code, CScriptException::kIncorrectDescription) << text;
+    EXPECT_EQ(e.lineNumber, lineNumber) << text;
+    EXPECT_EQ(e.column, column) << text;
+    EXPECT_EQ(e.lineText, lineText) << text;
+}
+
+} // namespace
+
+TEST(ScriptReader, SkipsBlankAndCommentLinesAndAcceptsWhiteSpaceAndComments) {
+    TempDir dir;
+    WriteFile(dir / "list.txt",
+              "\n"
+              "; a comment\n"
+              "   ; indented comment\n"
+              "  \"a.bin\" ; note\n"
+              "\t\"b.bin\" \t, \t\"/x/b.bin\"\t;note\r\n"
+              "\" sp ace.bin \",\"/ q \"\r\n"
+              "\"c.bin\"");
+    const std::string base = dir.path() + "/";
+    EXPECT_EQ(ReadAll(dir / "list.txt"),
+              (Entries{{base + "a.bin", "/a.bin"},
+                       {base + "b.bin", "/x/b.bin"},
+                       {base + " sp ace.bin ", "/ q "},
+                       {base + "c.bin", "/c.bin"}}));
+}
+
+TEST(ScriptReader, DerivesArchivePathsAndKeepsDriveQualifiedDiskPaths) {
+    TempDir dir;
+    WriteFile(dir / "list.txt",
+              "\"\\data\\a.bin\"\n"
+              "\"/data/b.bin\"\n"
+              "\"C:\\x\\a.bin\", \"/x/a.bin\"\n"
+              "\"sub\\c.bin\", \"\\y\\c.bin\"\n"
+              "\"a.bin\", \"data/a.bin\"\n");
+    const std::string base = dir.path() + "/";
+    EXPECT_EQ(ReadAll(dir / "list.txt"),
+              (Entries{{base + "/data/a.bin", "/data/a.bin"},
+                       {base + "/data/b.bin", "/data/b.bin"},
+                       {"C:/x/a.bin", "/x/a.bin"},
+                       {base + "sub/c.bin", "\\y\\c.bin"},
+                       {base + "a.bin", "data/a.bin"}}));
+}
+
+TEST(ScriptReader, SyntaxErrorsPointAtTheOffendingColumn) {
+    ExpectError("a.bin\n", 1, 0, "a.bin\n");
+    ExpectError("   a.bin\n", 1, 3, "   a.bin\n");
+    ExpectError("  \"a.bin\n", 1, 2, "  \"a.bin\n");
+    ExpectError("\"a.bin\", \"/b\n", 1, 9, "\"a.bin\", \"/b\n");
+    ExpectError("\"a.bin\", /b.bin\n", 1, 9, "\"a.bin\", /b.bin\n");
+    ExpectError("\"a.bin\" x\n", 1, 8, "\"a.bin\" x\n");
+    ExpectError("\"a.bin\", \"/b\" \"/c\"\n", 1, 14, "\"a.bin\", \"/b\" \"/c\"\n");
+}
+
+TEST(ScriptReader, EmptyDiskFieldIsRefusedAtItsOpeningQuote) {
+    ExpectError("\"\"\n", 1, 0, "\"\"\n");
+    ExpectError("  \"\" , \"/a.bin\"\n", 1, 2, "  \"\" , \"/a.bin\"\n");
+}
+
+TEST(ScriptReader, ErrorEchoesTheLineAsReadWithTabsAsSpaces) {
+    // Line numbers count blank and comment lines.
+    ExpectError("\n;c\n\"a.bin\"\n\"b.bin\" x\n", 4, 8, "\"b.bin\" x\n");
+    ExpectError("\t\"a.bin\"\tx\n", 1, 9, " \"a.bin\" x\n");
+    ExpectError("\"a.bin\"\r\n\"b.bin\" x\r\n", 2, 8, "\"b.bin\" x\n");
+    ExpectError("\"a.bin\"\n\"b.bin\" x", 2, 8, "\"b.bin\" x");
+    // The text of a line ends at a NUL byte, so no path can hide one.
+    ExpectError(std::string("\"a\0b.bin\"\n", 10), 1, 0, "\"a");
+}
+
+TEST(ScriptReader, LongLineIsReadInPiecesEachCountedAsALine) {
+    TempDir dir;
+    const std::string firstPiece = "\"a.bin\"" + std::string(1016, ' ');
+    ASSERT_EQ(firstPiece.size(), 1023u);
+    WriteFile(dir / "list.txt", firstPiece + "\"b.bin\"\nx\n");
+    CScriptReader reader(dir / "list.txt");
+    ASSERT_TRUE(reader.Next());
+    EXPECT_EQ(reader.GetArchivePath(), "/a.bin");
+    ASSERT_TRUE(reader.Next());
+    EXPECT_EQ(reader.GetArchivePath(), "/b.bin");
+    try {
+        reader.Next();
+        FAIL() << "no error";
+    } catch (const CScriptException& e) {
+        EXPECT_EQ(e.lineNumber, 3);
+        EXPECT_EQ(e.column, 0);
+    }
+}
+
+TEST(ScriptReader, ScriptNamedWithoutDirectoryResolvesAgainstCurrentDirectory) {
+    TempDir dir;
+    WriteFile(dir / "list.txt", "\"a.bin\"\n\"sub/b.bin\"\n");
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    Entries entries;
+    try {
+        entries = ReadAll("list.txt");
+    } catch (...) {
+        std::filesystem::current_path(previous);
+        throw;
+    }
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(entries, (Entries{{"a.bin", "/a.bin"}, {"sub/b.bin", "/sub/b.bin"}}));
+}
+
+TEST(ScriptReader, MissingScriptOrDirectoryCannotBeOpened) {
+    TempDir dir;
+    for (const std::string& path : {dir / "missing.txt", dir.path()}) {
+        try {
+            CScriptReader reader(path);
+            FAIL() << "opened " << path;
+        } catch (const CScriptException& e) {
+            EXPECT_EQ(e.code, CScriptException::kCannotOpen);
+            EXPECT_EQ(e.lineNumber, 0);
+            EXPECT_EQ(e.column, 0);
+            EXPECT_EQ(e.lineText, "");
+        }
+    }
+}
+
+namespace {
+
+class CRecordingVisitor : public XALArc::CFileVisitor {
+public:
+    CRecordingVisitor() : CFileVisitor(nullptr, nullptr) {}
+    void VisitFile(const std::string& archivePath, const std::string& diskPath) override {
+        visited.emplace_back(diskPath, archivePath);
+    }
+    Entries visited;
+};
+
+} // namespace
+
+TEST(ScriptOperand, EntriesIgnoreTheWorkingDirectoryAndGetSlashArchivePaths) {
+    TempDir dir;
+    testsupport::MakeDirs(dir / "scripts/data");
+    testsupport::MakeDirs(dir / "elsewhere");
+    WriteFile(dir / "scripts/data/a.bin", "A");
+    WriteFile(dir / "scripts/data/b.bin", "B");
+    WriteFile(dir / "scripts/list.txt",
+              "\"data\\a.bin\", \"\\x\\a.bin\"\n"
+              "\"data\"\n");
+    const std::vector<COperand> operands = {
+        {dir / "elsewhere", OperandKind::WorkingDirectory},
+        {dir / "scripts/list.txt", OperandKind::Script},
+    };
+    CRecordingVisitor visitor;
+    XALArc::WalkOperands(operands, false, false, visitor);
+    const std::string base = dir / "scripts/data/";
+    EXPECT_EQ(visitor.visited, (Entries{{base + "a.bin", "/x/a.bin"},
+                                        {base + "a.bin", "/data/a.bin"},
+                                        {base + "b.bin", "/data/b.bin"}}));
+}

@@ -1,0 +1,102 @@
+#include "archiver/Extraction.h"
+
+#include "arc/ArcException.h"
+#include "arc/Archive.h"
+#include "archiver/ArchiverException.h"
+#include "fcl/Exception.h"
+#include "fcl/MemoryStream.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+using namespace testsupport;
+
+namespace {
+
+void AddFile(XALArc::CArchive& archive, const std::string& path, const std::string& bytes) {
+    XALArc::CFileEntry* file = archive.CreateFile(path);
+    XALFcl::CMemoryInputStream in(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    file->Load(in, bytes.size());
+}
+
+bool IsEmptyDirectory(const std::string& path) {
+    return std::filesystem::is_directory(path) && std::filesystem::is_empty(path);
+}
+
+} // namespace
+
+TEST(ExtractionTest, ChoosesTheNameWithoutExtensionThenNumberedOnes) {
+    XALArc::CArchive archive(false);
+    AddFile(archive, "/d/a.bin", "abc");
+    TempDir dir;
+    for (const char* expected : {"sound", "sound.1", "sound.2"}) {
+        ExtractArchive(archive, dir / "sound.kpak");
+        EXPECT_EQ(ReadFile(dir / expected + "/d/a.bin"), "abc") << expected;
+    }
+    EXPECT_FALSE(Exists(dir / "sound.3"));
+
+    ExtractArchive(archive, dir / "out.d");
+    EXPECT_EQ(ReadFile(dir / "out/d/a.bin"), "abc");
+}
+
+TEST(ExtractionTest, DanglingLinkCountsAsTakenAndEmptyArchiveGivesEmptyDirectory) {
+    XALArc::CArchive archive(false);
+    TempDir dir;
+    std::filesystem::create_symlink(dir / "nowhere", dir / "out");
+    ExtractArchive(archive, dir / "out");
+    EXPECT_TRUE(IsEmptyDirectory(dir / "out.1"));
+    EXPECT_FALSE(Exists(dir / "nowhere"));
+}
+
+TEST(ExtractionTest, NoFreeNameFailsWithTheNameCutAtItsLastDot) {
+    XALArc::CArchive archive(false);
+    TempDir dir;
+    // "x.y" stays after the extension is cut, so the candidates are x.1 to
+    // x.9 and the message names x.
+    MakeDirs(dir / "x.y");
+    for (char digit = '1'; digit <= '9'; ++digit)
+        MakeDirs(dir / "x." + digit);
+    try {
+        ExtractArchive(archive, dir / "x.y.kpak");
+        FAIL() << "no exception";
+    } catch (const CArchiverException& e) {
+        EXPECT_EQ(e.code, CArchiverException::kCannotMakeDirectory);
+        EXPECT_EQ(e.subject, dir / "x");
+    }
+    EXPECT_FALSE(Exists(dir / "x"));
+    EXPECT_TRUE(IsEmptyDirectory(dir / "x.y"));
+    EXPECT_TRUE(IsEmptyDirectory(dir / "x.9"));
+}
+
+TEST(ExtractionTest, MissingParentFailsWithoutCreatingAnything) {
+    XALArc::CArchive archive(false);
+    AddFile(archive, "/a.bin", "a");
+    TempDir dir;
+    try {
+        ExtractArchive(archive, dir / "a/b");
+        FAIL() << "no exception";
+    } catch (const XALFcl::CFileException& e) {
+        EXPECT_EQ(e.code, XALFcl::CFileException::kCannotCreateDirectory);
+        EXPECT_EQ(e.subject, dir / "a/b");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(ExtractionTest, UnsafeNameIsRefusedBeforeAnythingIsCreated) {
+    XALArc::CArchive archive(false);
+    AddFile(archive, "/a.bin", "a");
+    AddFile(archive, "/d/a\\b", "escape");
+    TempDir dir;
+    try {
+        ExtractArchive(archive, dir / "out");
+        FAIL() << "no exception";
+    } catch (const XALArc::CArcException& e) {
+        EXPECT_EQ(e.code, XALArc::CArcException::kInvalidFileName);
+        EXPECT_EQ(e.subject, "/d/a\\b");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}

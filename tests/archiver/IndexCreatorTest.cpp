@@ -1,0 +1,182 @@
+#include "archiver/IndexCreator.h"
+
+#include "arc/Archive.h"
+#include "fcl/Exception.h"
+#include "fcl/MemoryStream.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+using namespace testsupport;
+using XALArchiver::CIndexCreator;
+
+namespace {
+
+void AddFile(XALArc::CArchive& archive, const std::string& path) {
+    XALArc::CFileEntry* file = archive.CreateFile(path);
+    XALFcl::CMemoryInputStream in("x", 1);
+    file->Load(in, 1);
+}
+
+// Header paths are relative, as the driver forms them from the archive
+// path, so each test runs in a fresh current directory.
+class IndexCreatorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(dir_.path());
+    }
+    void TearDown() override { std::filesystem::current_path(previous_); }
+
+    std::string Write(XALArc::CArchive& archive, const std::string& headerPath,
+                      const std::string& prefix = "KPAK_", bool useLongSymbol = false) {
+        CIndexCreator(archive, headerPath, prefix, useLongSymbol).WriteHeader();
+        return ReadFile(headerPath);
+    }
+
+    // The lines from "#ifndef" on, where everything but the time stamp is.
+    std::string Tail(XALArc::CArchive& archive, const std::string& prefix = "KPAK_",
+                     bool useLongSymbol = false) {
+        const std::string text = Write(archive, "sound.kpix", prefix, useLongSymbol);
+        return text.substr(text.find("#ifndef"));
+    }
+
+    TempDir dir_;
+    std::filesystem::path previous_;
+};
+
+} // namespace
+
+TEST_F(IndexCreatorTest, WritesTheWholeHeader) {
+    XALArc::CArchive archive(false);
+    AddFile(archive, "/a.bin");
+    AddFile(archive, "/data/x.bin");
+    const std::string text = Write(archive, "sound.kpix");
+    const std::regex expected(
+        "/\\*{77}\n"
+        "\tArchive file index definition\\.\n"
+        "\tFile: sound\\.kpix\n"
+        "\n"
+        "\tThis file was created by QUORVANE VELKO-System Archiver\\.\n"
+        "\n"
+        "\tUpdate:[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\n"
+        " \\*{77}/\n"
+        "\n"
+        "#ifndef KPAK_SOUND_KPIX_\n"
+        "#define KPAK_SOUND_KPIX_\n"
+        "\n"
+        "enum \\{\n"
+        "\tKPAK_sound_a_bin = 0,\n"
+        "\tKPAK_sound_x_bin = 1\n"
+        "\\};\n"
+        "\n"
+        "/\\* KPAK_SOUND_KPIX_ \\*/\n"
+        "#endif\n");
+    EXPECT_TRUE(std::regex_match(text, expected)) << text;
+}
+
+TEST_F(IndexCreatorTest, LongSymbolsCarryTheDirectoryPath) {
+    XALArc::CArchive archive(false);
+    AddFile(archive, "/a.bin");
+    AddFile(archive, "/data/x.bin");
+    AddFile(archive, "/data/sub/x.bin");
+    const std::string tail = Tail(archive, "KPAK_", true);
+    EXPECT_NE(tail.find("enum {\n\tKPAK_sound_a_bin = 0,\n\tKPAK_sound_data_x_bin = 1,\n"
+                        "\tKPAK_sound_data_sub_x_bin = 2\n};\n"),
+              std::string::npos)
+        << tail;
+}
+
+TEST_F(IndexCreatorTest, EmptyArchiveGivesAnEmptyEnumLine) {
+    XALArc::CArchive archive(false);
+    archive.CreateDirectory("/only/dirs");
+    EXPECT_EQ(Tail(archive), "#ifndef KPAK_SOUND_KPIX_\n#define KPAK_SOUND_KPIX_\n\n"
+                             "enum {\n\n};\n\n/* KPAK_SOUND_KPIX_ */\n#endif\n");
+}
+
+TEST_F(IndexCreatorTest, NamesBecomeIdentifiers) {
+    XALArc::CArchive archive(false);
+    AddFile(archive, "/_a.bin");
+    AddFile(archive, "/a.bin");
+    AddFile(archive, "/1.bin");
+    AddFile(archive, "/caf\xC3\xA9-x.bin");
+    const std::string tail = Tail(archive);
+    EXPECT_NE(tail.find("\tKPAK_sound_a_bin = 0,\n\tKPAK_sound_a_bin = 1,\n"
+                        "\tKPAK_sound_1_bin = 2,\n\tKPAK_sound_caf___x_bin = 3\n"),
+              std::string::npos)
+        << tail;
+}
+
+TEST_F(IndexCreatorTest, PrefixAndHeaderPathFormTheBaseAndGuard) {
+    XALArc::CArchive archive(false);
+    AddFile(archive, "/a.bin");
+    EXPECT_NE(Tail(archive, "9x").find("#ifndef _9XSOUND_KPIX_\n"), std::string::npos);
+    EXPECT_NE(Tail(archive, "9x").find("\t_9xsound_a_bin = 0\n"), std::string::npos);
+    EXPECT_NE(Tail(archive, "").find("#ifndef SOUND_KPIX_\n"), std::string::npos);
+    EXPECT_NE(Tail(archive, "").find("\tsound_a_bin = 0\n"), std::string::npos);
+
+    MakeDirs("data");
+    const std::string text = Write(archive, "data/sound.kpix");
+    EXPECT_NE(text.find("\tFile: data/sound.kpix\n"), std::string::npos);
+    EXPECT_NE(text.find("#define KPAK_DATA_SOUND_KPIX_\n"), std::string::npos);
+    EXPECT_NE(text.find("\tKPAK_data_sound_a_bin = 0\n"), std::string::npos);
+}
+
+TEST_F(IndexCreatorTest, HeaderThatCannotBeCreatedFailsWithItsPath) {
+    XALArc::CArchive archive(false);
+    try {
+        CIndexCreator(archive, "missing/sound.kpix", "KPAK_", false);
+        FAIL() << "no exception";
+    } catch (const XALFcl::CFileException& e) {
+        EXPECT_EQ(e.code, XALFcl::CFileException::kCannotOpen);
+        EXPECT_EQ(e.subject, "missing/sound.kpix");
+    }
+}
+
+TEST_F(IndexCreatorTest, FailedWriteRemovesThePartlyWrittenHeader) {
+    XALArc::CArchive archive(false);
+    AddFile(archive, "/a.bin");
+    WriteFile("sound.kpix", "previous header");
+    // Files may grow to 64 bytes only; the header is longer.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    int code = 0;
+    std::string subject;
+    try {
+        CIndexCreator(archive, "sound.kpix", "KPAK_", false).WriteHeader();
+    } catch (const XALFcl::CFileException& e) {
+        code = e.code;
+        subject = e.subject;
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(code, XALFcl::CFileException::kCannotWrite);
+    EXPECT_EQ(subject, "sound.kpix");
+    EXPECT_FALSE(Exists("sound.kpix"));
+}
+
+TEST_F(IndexCreatorTest, FailedWriteToADeviceLeavesTheDevice) {
+    if (!Exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    XALArc::CArchive archive(false);
+    try {
+        CIndexCreator(archive, "/dev/full", "KPAK_", false).WriteHeader();
+        FAIL() << "no exception";
+    } catch (const XALFcl::CFileException& e) {
+        EXPECT_EQ(e.code, XALFcl::CFileException::kCannotWrite);
+        EXPECT_EQ(e.subject, "/dev/full");
+    }
+    EXPECT_TRUE(Exists("/dev/full"));
+}

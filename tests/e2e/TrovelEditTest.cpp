@@ -1,0 +1,148 @@
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+const char* const kBanner = "QUORVANE VELKO-System Archiver ver 1.1.0w\n\n";
+const char* const kListHead = "\nfileID:  byte(s) name\n----------------------------------------\n";
+constexpr std::int64_t kT0 = 1700000000;
+
+class TrovelEdit : public ::testing::Test {
+protected:
+    RunResult Trovel(const std::vector<std::string>& args) {
+        return testsupport::Run(TROVEL_EXE, args, dir.path());
+    }
+    void Write(const std::string& rel, const std::string& bytes, std::int64_t time = kT0) {
+        const std::size_t slash = rel.rfind('/');
+        if (slash != std::string::npos)
+            MakeDirs(dir / rel.substr(0, slash));
+        WriteFile(dir / rel, bytes);
+        SetModTime(dir / rel, time);
+    }
+    std::string Read(const std::string& rel) { return ReadFile(dir / rel); }
+    // data/a.bin, data/b.bin, data/sub/c.bin packed into arc.kpak, which is
+    // dated a minute after them.
+    void MakeArchive() {
+        Write("data/a.bin", "aaa");
+        Write("data/b.bin", "bbbb");
+        Write("data/sub/c.bin", "c");
+        ASSERT_EQ(Trovel({"-c", "arc", "data"}).status, 0);
+        SetModTime(dir / "arc.kpak", kT0 + 60);
+    }
+    TempDir dir;
+};
+
+TEST_F(TrovelEdit, ReplaceWithTimeUpdatesOnlyStrictlyNewerFiles) {
+    MakeArchive();
+    Write("data/a.bin", "AAA", kT0 + 60);     // same second as the archive: skipped
+    Write("data/b.bin", "BBBB", kT0 + 61);    // one second later: updated
+    Write("data/new.bin", "n", kT0);          // not in the archive: added
+    auto r = Trovel({"-rtv", "arc", "data"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(kBanner) + "Skip     : data/a.bin\nUpdating : data/b.bin\n"
+                                            "Adding   : data/new.bin\nSkip     : data/sub/c.bin\n");
+    r = Trovel({"-p", "arc", "data"});
+    EXPECT_EQ(r.out, "data/a.bin: The specified file is different from the file in the archive.\n");
+
+    // With -u a new file is only reported.
+    Write("data/z.bin", "z", kT0);
+    SetModTime(dir / "arc.kpak", kT0 + 120);
+    r = Trovel({"-rtuv", "arc", "data/z.bin"});
+    EXPECT_EQ(r.out, std::string(kBanner) + "Not exist: data/z.bin\nThere is no updated file.\n");
+}
+
+TEST_F(TrovelEdit, ReplaceWithTimeNeedsTheArchive) {
+    Write("a.bin", "a");
+    auto r = Trovel({"-rt", "missing", "a.bin"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "missing.kpak: Cannot find file.\n");
+    EXPECT_FALSE(Exists(dir / "missing.kpak"));
+}
+
+TEST_F(TrovelEdit, CreateWithTimeRebuildsOnlyWhenOutOfDate) {
+    MakeArchive();
+    const std::string before = Read("arc.kpak");
+    auto r = Trovel({"-ctv", "arc", "data"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(kBanner) + "There is no updated file.\n");
+    EXPECT_EQ(Read("arc.kpak"), before);
+
+    // A deleted operand file: the archive holds more files than examined.
+    std::remove((dir / "data/sub/c.bin").c_str());
+    r = Trovel({"-ct", "-l", "arc", "data"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(kListHead) + "<DIR> :        0 /data/\n     0:        3 /data/a.bin\n"
+                                              "     1:        4 /data/b.bin\n"
+                                              "<DIR> :        0 /data/sub/\n");
+}
+
+TEST_F(TrovelEdit, CompareReportsMissingByArchivePathAndDifferentByDiskPath) {
+    MakeArchive();
+    Write("data/b.bin", "bbbX");
+    Write("data/sub/new.bin", "n");
+    Write("data/empty.bin", "");
+    Write("x/a.bin", "aaa");
+    auto r = Trovel({"-pv", "arc", "data", "-D", "x", "a.bin"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(kBanner) +
+                         "Comparing: data/a.bin\n"
+                         "Comparing: data/b.bin\n"
+                         "data/b.bin: The specified file is different from the file in the archive.\n"
+                         "/data/empty.bin: The specified file does not exist in the archive.\n"
+                         "Comparing: data/sub/c.bin\n"
+                         "/data/sub/new.bin: The specified file does not exist in the archive.\n"
+                         "/a.bin: The specified file does not exist in the archive.\n");
+}
+
+TEST_F(TrovelEdit, DeleteRemovesMembersCaseInsensitivelyAndSavesOnce) {
+    MakeArchive();
+    auto r = Trovel({"-dv", "-l", "arc", "\\DATA\\A.BIN", "/data/sub"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(kBanner) + "deleting: /DATA/A.BIN\ndeleting: /data/sub\n" +
+                         kListHead + "<DIR> :        0 /data/\n     0:        4 /data/b.bin\n");
+
+    r = Trovel({"-de", "-l", "arc", "/data/b.bin"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, kListHead);
+}
+
+TEST_F(TrovelEdit, FailedDeleteChangesNothing) {
+    MakeArchive();
+    const std::string before = Read("arc.kpak");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/missing.bin", "/missing.bin: Specified file or directory does not exist in the archive.\n"},
+        {"data/a.bin", "data/a.bin: Archive path not specified with an absolute path.\n"},
+        {"/", "/: Specified file or directory does not exist in the archive.\n"},
+        {"\\", "/: Specified file or directory does not exist in the archive.\n"},
+        {"", ": Specified file or directory does not exist in the archive.\n"},
+        {"/data/..", "/data/..: Specified file or directory does not exist in the archive.\n"},
+        {"/data/a.bin/x", "/data/a.bin/x: File exists with the same name as the specified directory name.\n"},
+    };
+    for (const auto& [path, message] : cases) {
+        auto r = Trovel({"-d", "arc", "/data/b.bin", path});
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_EQ(r.err, message);
+    }
+    EXPECT_EQ(Read("arc.kpak"), before);
+    EXPECT_FALSE(Exists(dir / "arc.@@@"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TrovelEdit, DeleteTakesArchivePathsFromScripts) {
+    MakeArchive();
+    Write("del/list.txt", "; members to drop\n\"ignored.bin\", \"\\data\\sub\\c.bin\"\n\"data/a.bin\"\n");
+    auto r = Trovel({"-d", "-e", "-l", "arc", "-S", "del/list.txt"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(kListHead) + "<DIR> :        0 /data/\n     0:        4 /data/b.bin\n");
+}
+
+} // namespace

@@ -1,0 +1,358 @@
+#include "arc/ArcSaver.h"
+
+#include "arc/ArcEntry.h"
+#include "arc/ArcEntryVisitor.h"
+#include "arc/ArcException.h"
+#include "arc/ArcFormat.h"
+#include "arc/Archive.h"
+#include "fcl/Exception.h"
+#include "fcl/File.h"
+#include "fcl/FileStream.h"
+#include "fcl/FileSystem.h"
+#include "fcl/MemoryStream.h"
+#include "fcl/Path.h"
+#include "fcl/Platform.h"
+
+#include <utility>
+#include <vector>
+
+namespace XALArc {
+
+using XALFcl::CFileException;
+namespace Platform = XALFcl::Platform;
+
+namespace {
+
+// Offsets and sizes of the format are 32-bit.
+constexpr std::uint64_t kMaxArchiveSize = 0xFFFFFFFFull;
+
+std::uint64_t AlignUp(std::uint64_t value, std::uint64_t alignment) {
+    return (value + alignment - 1) & ~(alignment - 1);
+}
+
+std::string SideName(const std::string& archivePath, const char* extension) {
+    std::string name = archivePath;
+    XALFcl::ReplaceChar(name, '/', Platform::kNativeSeparator);
+    return XALFcl::ReplaceExtension(name, extension);
+}
+
+// The absolute archive path of an entry, for messages.
+std::string ArchivePathOf(CArcEntry& entry) {
+    std::vector<const std::string*> names{&entry.name};
+    CDirEntry* dir = entry.IsFile() ? entry.AsFile()->parent : entry.AsDirectory()->parent;
+    for (; dir != nullptr && dir->parent != nullptr; dir = dir->parent)
+        names.push_back(&dir->name);
+    std::string path;
+    for (auto it = names.rbegin(); it != names.rend(); ++it)
+        path.append("/").append(**it);
+    return path;
+}
+
+// A file this save created and must not leave behind unless it completes.
+// Declared before the stream that writes the file, so that the stream is
+// closed before the file is removed.
+class COwnedSideFile {
+public:
+    COwnedSideFile() = default;
+    COwnedSideFile(const COwnedSideFile&) = delete;
+    COwnedSideFile& operator=(const COwnedSideFile&) = delete;
+    ~COwnedSideFile() {
+        if (!path.empty())
+            Platform::RemoveFile(path);
+    }
+
+    void Own(const std::string& path_) { path = path_; }
+    void Keep() { path.clear(); }
+
+private:
+    std::string path;
+};
+
+// Copies `from` into a new file `to`; any failure removes the partial copy
+// and raises "Cannot write to file." naming `to`.
+void CopyFile(const std::string& from, const std::string& to) {
+    COwnedSideFile copy;
+    try {
+        XALFcl::CFile in(from, "rb");
+        XALFcl::CFile out(to, "wbx");
+        copy.Own(to);
+        std::vector<std::uint8_t> block(1 << 20);
+        for (;;) {
+            const std::uint64_t n = in.Read(block.data(), block.size());
+            if (n == 0)
+                break;
+            if (out.Write(block.data(), n) != n)
+                throw CFileException(CFileException::kCannotWrite, to);
+        }
+        out.Finish();
+    } catch (const CFileException&) {
+        throw CFileException(CFileException::kCannotWrite, to);
+    }
+    copy.Keep();
+}
+
+// Keeps the archive that is about to be replaced under the backup name: a
+// second link to it where the file system allows, a copy elsewhere.
+void MakeBackup(const std::string& archivePath, const std::string& backupName) {
+    if (!XALFcl::PathExists(archivePath))
+        return;
+    Platform::RemoveFile(backupName);
+    if (!Platform::HardLink(archivePath, backupName))
+        CopyFile(archivePath, backupName);
+}
+
+void RefuseSideFileOverArchive(const std::string& sideName, const std::string& archivePath) {
+    if (sideName == archivePath || XALFcl::SameFile(sideName, archivePath))
+        throw CArcException(CArcException::kSameFile, sideName);
+}
+
+} // namespace
+
+// Counting pass: numbers the tree and sizes every part of the file.
+class CArcSaver::CArchiveInfo : public CArcEntryVisitor {
+public:
+    explicit CArchiveInfo(std::uint64_t alignment_) : alignment(alignment_) {}
+
+    void EnterDirectory(CDirEntry& dir) override {
+        dir.id = static_cast<std::uint32_t>(ArcFormat::kRootDirectoryId + dirCount);
+        ++dirCount;
+    }
+
+    int Visit(CArcEntry& entry) override {
+        nameBytes += entry.name.size() + 1;
+        if (longName == nullptr && entry.name.size() > ArcFormat::kMaxNameLength)
+            longName = &entry;
+        if (entry.IsFile()) {
+            CFileEntry& file = *entry.AsFile();
+            file.id = static_cast<std::uint32_t>(fileCount);
+            ++fileCount;
+            imageSize += AlignUp(file.size, alignment);
+        } else {
+            // The subdirectory's ID, and the end byte of its own sub-table.
+            nameBytes += 3;
+        }
+        return 0;
+    }
+
+    std::uint64_t alignment;
+    std::uint64_t dirCount = 0;
+    std::uint64_t fileCount = 0;
+    std::uint64_t imageSize = 0;
+    // The root's sub-table end byte is counted from the start.
+    std::uint64_t nameBytes = 1;
+    // The first entry, in walk order, whose name does not fit its length byte.
+    CArcEntry* longName = nullptr;
+};
+
+// One allocation-table record per file: start and end of its contents in the
+// file image, each file starting aligned.
+class CArcSaver::CFatWriter : public CArcEntryVisitor {
+public:
+    CFatWriter(XALFcl::COutputStream& stream_, std::uint64_t alignment_)
+        : stream(stream_), alignment(alignment_) {}
+
+    int Visit(CArcEntry& entry) override {
+        if (entry.IsFile()) {
+            const std::uint64_t size = entry.AsFile()->size;
+            stream.WriteU32(static_cast<std::uint32_t>(offset));
+            stream.WriteU32(static_cast<std::uint32_t>(offset + size));
+            offset += AlignUp(size, alignment);
+        }
+        return 0;
+    }
+
+    XALFcl::COutputStream& stream;
+    std::uint64_t offset = 0;
+    std::uint64_t alignment;
+};
+
+// The directory table goes straight to the file as directories are entered
+// (pre-order is ID order); the name sub-tables are staged in memory and
+// follow it.
+class CArcSaver::CNameTableWriter : public CArcEntryVisitor {
+public:
+    CNameTableWriter(XALFcl::COutputStream& file_, XALFcl::COutputStream& names_,
+                     std::uint64_t dirCount_)
+        : file(file_), names(names_), dirCount(dirCount_), subTableOffset(8 * dirCount_) {}
+
+    void EnterDirectory(CDirEntry& dir) override {
+        file.WriteU32(static_cast<std::uint32_t>(subTableOffset));
+        file.WriteU16(static_cast<std::uint16_t>(nextFileId));
+        // The root's entry holds the number of directories instead of a parent.
+        const std::uint64_t third = dir.parent != nullptr ? dir.parent->id : dirCount;
+        file.WriteU16(static_cast<std::uint16_t>(third));
+    }
+
+    void EndOfEntries(CDirEntry&) override {
+        names.WriteU8(0);
+        subTableOffset += 1;
+    }
+
+    int Visit(CArcEntry& entry) override {
+        const auto length = static_cast<std::uint8_t>(entry.name.size());
+        if (entry.IsFile()) {
+            names.WriteU8(length);
+            names.Write(entry.name.data(), length);
+            subTableOffset += length + 1u;
+            ++nextFileId;
+        } else {
+            names.WriteU8(length | ArcFormat::kSubdirectoryFlag);
+            names.Write(entry.name.data(), length);
+            names.WriteU16(static_cast<std::uint16_t>(entry.id));
+            subTableOffset += length + 3u;
+        }
+        return 0;
+    }
+
+    XALFcl::COutputStream& file;
+    XALFcl::COutputStream& names;
+    std::uint64_t dirCount;
+    std::uint64_t subTableOffset;
+    std::uint64_t nextFileId = 0;
+};
+
+// The file contents in file ID order, each padded with 0xFF to the alignment.
+class CArcSaver::CFileImageWriter : public CArcEntryVisitor {
+public:
+    CFileImageWriter(XALFcl::COutputStream& stream_, std::uint64_t alignment_)
+        : stream(stream_), alignment(alignment_) {}
+
+    int Visit(CArcEntry& entry) override {
+        if (entry.IsFile()) {
+            const CFileEntry& file = *entry.AsFile();
+            file.Store(stream);
+            stream.Fill(AlignUp(file.size, alignment) - file.size, ArcFormat::kPadding);
+        }
+        return 0;
+    }
+
+    XALFcl::COutputStream& stream;
+    std::uint64_t alignment;
+};
+
+// File offsets fixed by the counting pass.
+struct CArcSaver::CLayout {
+    std::uint64_t namesStart;      // the BTNF block, right after BTAF
+    std::uint64_t contentStart;    // the first content byte, aligned
+    std::uint64_t fileSize;
+};
+
+CArcSaver::CArcSaver(CArchive& archive_, std::int32_t alignment_, bool withNameTable_,
+                     bool backup_)
+    : archive(archive_), alignment(alignment_), withNameTable(withNameTable_), backup(backup_) {}
+
+std::string CArcSaver::TemporaryName(const std::string& archivePath) {
+    return SideName(archivePath, "@@@");
+}
+
+std::string CArcSaver::BackupName(const std::string& archivePath) {
+    return SideName(archivePath, "bak");
+}
+
+void CArcSaver::Save(const std::string& archivePath) {
+    const std::string temporaryName = TemporaryName(archivePath);
+    const std::string backupName = BackupName(archivePath);
+    RefuseSideFileOverArchive(temporaryName, archivePath);
+    if (backup)
+        RefuseSideFileOverArchive(backupName, archivePath);
+
+    const auto align = static_cast<std::uint64_t>(alignment);
+    CArchiveInfo info(align);
+    archive.Walk(info);
+
+    CLayout layout;
+    layout.namesStart = ArcFormat::kHeaderSize + 12 + 8 * info.fileCount;
+    // Each sum ends with the 8-byte GMIF block header.
+    const std::uint64_t unalignedStart = withNameTable
+        ? layout.namesStart + 8 + 8 * info.dirCount + info.nameBytes + 8
+        : layout.namesStart + 24;
+    layout.contentStart = AlignUp(unalignedStart, align);
+    layout.fileSize = layout.contentStart + info.imageSize;
+    CheckLimits(info, layout, archivePath);
+
+    // Whatever is at the temporary name goes; the new file is then created
+    // exclusively, so it is never reached through a link.
+    Platform::RemoveFile(temporaryName);
+    COwnedSideFile temporary;
+    XALFcl::CFileOutputStream out(temporaryName, "wbx");
+    temporary.Own(temporaryName);
+    WriteArchive(out, info, layout);
+    if (out.state & XALFcl::CIosBase::kFailure)
+        throw CFileException(CFileException::kCannotWrite, temporaryName);
+    out.Close();
+
+    if (backup)
+        MakeBackup(archivePath, backupName);
+    // The rename replaces the old archive in one step: there is never a
+    // moment without an archive at its path.
+    if (!Platform::RenameReplace(temporaryName, archivePath))
+        throw CFileException(CFileException::kCannotWrite, archivePath);
+    temporary.Keep();
+}
+
+// Nothing that the format cannot hold is written; the checks run in this
+// order, before the temporary file is touched.
+void CArcSaver::CheckLimits(const CArchiveInfo& info, const CLayout& layout,
+                            const std::string& archivePath) const {
+    if (withNameTable) {
+        if (info.longName != nullptr)
+            throw CArcException(CArcException::kNameTooLong, ArchivePathOf(*info.longName));
+        if (info.dirCount > ArcFormat::kMaxDirectories)
+            throw CArcException(CArcException::kTooManyDirectories, archivePath);
+    }
+    if (info.fileCount > ArcFormat::kMaxFiles)
+        throw CArcException(CArcException::kTooManyFiles, archivePath);
+    if (layout.fileSize > kMaxArchiveSize)
+        throw CArcException(CArcException::kArchiveTooLarge, archivePath);
+}
+
+void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo& info,
+                             const CLayout& layout) {
+    const auto align = static_cast<std::uint64_t>(alignment);
+
+    out.littleEndian = 0;
+    out.WriteU32(ArcFormat::kMagic);
+    out.littleEndian = 1;
+    out.WriteU16(ArcFormat::kByteOrderMark);
+    out.WriteU16(ArcFormat::kVersion);
+    out.WriteU32(static_cast<std::uint32_t>(layout.fileSize));
+    out.WriteU16(ArcFormat::kHeaderSize);
+    out.WriteU16(ArcFormat::kBlockCount);
+
+    out.WriteU32(ArcFormat::kKindFat);
+    out.WriteU32(static_cast<std::uint32_t>(12 + 8 * info.fileCount));
+    out.WriteU16(static_cast<std::uint16_t>(info.fileCount));
+    out.Fill(2, 0);
+    CFatWriter fatWriter(out, align);
+    archive.Walk(fatWriter);
+
+    // The BTNF block ends right before the GMIF block header.
+    const std::uint64_t namesEnd = layout.contentStart - ArcFormat::kBlockHeaderSize;
+    out.WriteU32(ArcFormat::kKindNames);
+    out.WriteU32(static_cast<std::uint32_t>(namesEnd - layout.namesStart));
+    std::uint64_t written = layout.namesStart + ArcFormat::kBlockHeaderSize;
+    if (withNameTable) {
+        std::vector<std::uint8_t> buffer(info.nameBytes);
+        XALFcl::CMemoryOutputStream names(buffer.data(), static_cast<std::int64_t>(buffer.size()));
+        names.littleEndian = 1;
+        CNameTableWriter nameWriter(out, names, info.dirCount);
+        archive.Walk(nameWriter);
+        out.Write(buffer.data(), buffer.size());
+        written += 8 * info.dirCount + info.nameBytes;
+    } else {
+        // The root alone, its sub-table at its own first-file-ID field, whose
+        // first byte 0 reads as an empty sub-table.
+        out.WriteU32(4);
+        out.WriteU16(0);
+        out.WriteU16(1);
+        written += 8;
+    }
+    out.Fill(namesEnd - written, ArcFormat::kPadding);
+
+    out.WriteU32(ArcFormat::kKindImage);
+    out.WriteU32(static_cast<std::uint32_t>(info.imageSize + ArcFormat::kBlockHeaderSize));
+    CFileImageWriter imageWriter(out, align);
+    archive.Walk(imageWriter);
+}
+
+} // namespace XALArc

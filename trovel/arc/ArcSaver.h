@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace XALFcl {
+class CFileOutputStream;
+} // namespace XALFcl
+
+namespace XALArc {
+
+class CArchive;
+
+// Writes the archive tree out as an archive file. The whole file is laid out
+// first, then written front to back into a temporary file beside the
+// archive, which finally replaces the archive in one rename. Saving numbers
+// the tree: every entry's `id` is assigned afresh.
+class CArcSaver {
+public:
+    // `alignment` is a power of two, at least 4.
+    CArcSaver(CArchive& archive, std::int32_t alignment, bool withNameTable, bool backup);
+
+    // Writes the archive to `archivePath`, replacing the old archive
+    // atomically. Failures leave by CFileException or CArcException and
+    // change nothing on disk but the backup, when one was asked for.
+    void Save(const std::string& archivePath);
+
+    // The side files of a save: the archive path with the host's separators
+    // and its extension replaced by "@@@" or "bak".
+    static std::string TemporaryName(const std::string& archivePath);
+    static std::string BackupName(const std::string& archivePath);
+
+    class CArchiveInfo;
+    class CFatWriter;
+    class CNameTableWriter;
+    class CFileImageWriter;
+
+private:
+    struct CLayout;
+
+    void CheckLimits(const CArchiveInfo& info, const CLayout& layout,
+                     const std::string& archivePath) const;
+    void WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo& info,
+                      const CLayout& layout);
+
+    CArchive& archive;
+    std::int32_t alignment;
+    bool withNameTable;
+    bool backup;
+};
+
+} // namespace XALArc

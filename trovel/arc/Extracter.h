@@ -1,0 +1,36 @@
+#pragma once
+
+#include "arc/ArcEntryVisitor.h"
+#include "arc/PathString.h"
+
+#include <string>
+
+namespace XALArc {
+
+class CArchive;
+
+// Writes the archive tree out below an output directory that already
+// exists: one disk directory per archive directory, one new file per member.
+class CExtracter : public CArcEntryVisitor {
+public:
+    explicit CExtracter(const std::string& outputDirectory);
+
+    void EnterDirectory(CDirEntry& dir) override;
+    void LeaveDirectory(CDirEntry& dir) override;
+    int Visit(CArcEntry& entry) override;
+
+private:
+    CPathString path_;
+};
+
+// Whether `name` can become one disk file name without reaching outside its
+// directory or naming something else. `windowsRules` adds what Windows
+// refuses or reinterprets (drive colons, device names, trailing dots).
+bool IsExtractableName(const std::string& name, bool windowsRules);
+
+// Refuses the first entry, in walk order, whose name this host cannot
+// extract safely: CArcException "Invalid file name in archive." with the
+// entry's archive path.
+void CheckExtractableNames(CArchive& archive);
+
+} // namespace XALArc

@@ -1,0 +1,65 @@
+#include "arc/FileComparator.h"
+
+#include "arc/ArcException.h"
+#include "arc/Archive.h"
+#include "arc/FileUpdater.h"
+#include "fcl/Exception.h"
+#include "fcl/FileStream.h"
+
+#include <cstdio>
+
+namespace XALArc {
+
+namespace {
+
+void PrintResult(const std::string& path, std::int32_t code) {
+    std::fwrite(path.data(), 1, path.size(), stdout);
+    std::fputs(CArcException::Message(code), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+CFileComparator::CFileComparator(CArchive* archive_, const std::vector<std::string>* excludes_,
+                                 bool verbose_)
+    : CFileVisitor(archive_, excludes_) {
+    verbose = verbose_;
+}
+
+void CFileComparator::VisitFile(const std::string& archivePath, const std::string& diskPath) {
+    CFileEntry* entry = archive->FindFile(archivePath);
+    if (entry == nullptr) {
+        PrintResult(archivePath, CArcException::kMissingFile);
+        return;
+    }
+    XALFcl::CFileInputStream stream(diskPath);
+    Report("Comparing: ", diskPath);
+    const auto length = static_cast<std::uint64_t>(stream.GetSize());
+    if (entry->Compare(stream, length))
+        return;
+    // A file that shrank while it was read is an error, not a difference.
+    if (stream.state & XALFcl::CIosBase::kEndOfData)
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath);
+    PrintResult(diskPath, CArcException::kDifferentFile);
+}
+
+CTimeComparator::CTimeComparator(CArchive* archive_, const std::string& archivePath,
+                                 const std::vector<std::string>* excludes_)
+    : CFileVisitor(archive_, excludes_), referenceTime(RequireModTime(archivePath)) {}
+
+void CTimeComparator::VisitFile(const std::string& archivePath, const std::string& diskPath) {
+    ++examined;
+    if (archive->FindFile(archivePath) != nullptr)
+        ++found;
+    if (RequireModTime(diskPath) > referenceTime)
+        ++newer;
+}
+
+bool CTimeComparator::IsOutOfDate() {
+    if (newer > 0 || found < examined)
+        return true;
+    return archive->root.CountFiles() > examined;
+}
+
+} // namespace XALArc

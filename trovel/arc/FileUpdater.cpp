@@ -1,0 +1,49 @@
+#include "arc/FileUpdater.h"
+
+#include "arc/Archive.h"
+#include "fcl/Exception.h"
+#include "fcl/FileSystem.h"
+
+namespace XALArc {
+
+std::int64_t RequireModTime(const std::string& path) {
+    std::int64_t time = 0;
+    if (!XALFcl::GetFileModTime(path, time))
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotFind, path);
+    return time;
+}
+
+CFileUpdater::CFileUpdater(CArchive* archive_, const std::string& archivePath,
+                           const std::vector<std::string>* excludes_, bool updateOnly_)
+    : CFileVisitor(archive_, excludes_),
+      referenceTime(RequireModTime(archivePath)),
+      updateOnly(updateOnly_) {}
+
+void CFileUpdater::EnterDirectory(const std::string& archivePath) {
+    if (createDirectories)
+        archive->CreateDirectory(archivePath);
+}
+
+void CFileUpdater::VisitFile(const std::string& archivePath, const std::string& diskPath) {
+    CFileEntry* entry = archive->FindFile(archivePath);
+    if (entry == nullptr) {
+        if (updateOnly) {
+            Report("Not exist: ", diskPath);
+            return;
+        }
+        archive->AddFile(archivePath, diskPath);
+        modified = true;
+        Report("Adding   : ", diskPath);
+        return;
+    }
+    // Equal times do not count as newer.
+    if (RequireModTime(diskPath) > referenceTime) {
+        entry->LoadFile(diskPath);
+        modified = true;
+        Report("Updating : ", diskPath);
+    } else {
+        Report("Skip     : ", diskPath);
+    }
+}
+
+} // namespace XALArc
