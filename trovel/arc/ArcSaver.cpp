@@ -101,12 +101,12 @@ void MakeBackup(const std::string& archivePath, const std::string& backupName) {
         CopyFile(archivePath, backupName);
 }
 
+} // namespace
+
 void RefuseSideFileOverArchive(const std::string& sideName, const std::string& archivePath) {
     if (sideName == archivePath || XALFcl::SameFile(sideName, archivePath))
         throw CArcException(CArcException::kSameFile, sideName);
 }
-
-} // namespace
 
 // Counting pass: numbers the tree and sizes every part of the file.
 class CArcSaver::CArchiveInfo : public CArcEntryVisitor {

@@ -49,4 +49,8 @@ private:
     bool backup;
 };
 
+// A file written beside the archive (temporary, backup, index header) must
+// never be the archive itself: same path text, or the same file on disk.
+void RefuseSideFileOverArchive(const std::string& sideName, const std::string& archivePath);
+
 } // namespace XALArc

@@ -3,23 +3,12 @@
 #include "arc/ArcException.h"
 #include "arc/Archive.h"
 #include "arc/FileUpdater.h"
+#include "fcl/Console.h"
 #include "fcl/Exception.h"
 #include "fcl/FileStream.h"
 
-#include <cstdio>
 
 namespace XALArc {
-
-namespace {
-
-void PrintResult(const std::string& path, std::int32_t code) {
-    std::fwrite(path.data(), 1, path.size(), stdout);
-    std::fputs(CArcException::Message(code), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-} // namespace
 
 CFileComparator::CFileComparator(CArchive* archive_, const std::vector<std::string>* excludes_,
                                  bool verbose_)
@@ -30,7 +19,7 @@ CFileComparator::CFileComparator(CArchive* archive_, const std::vector<std::stri
 void CFileComparator::VisitFile(const std::string& archivePath, const std::string& diskPath) {
     CFileEntry* entry = archive->FindFile(archivePath);
     if (entry == nullptr) {
-        PrintResult(archivePath, CArcException::kMissingFile);
+        XALFcl::PrintLine(archivePath + CArcException::Message(CArcException::kMissingFile));
         return;
     }
     XALFcl::CFileInputStream stream(diskPath);
@@ -41,7 +30,7 @@ void CFileComparator::VisitFile(const std::string& archivePath, const std::strin
     // A file that shrank while it was read is an error, not a difference.
     if (stream.state & XALFcl::CIosBase::kEndOfData)
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath);
-    PrintResult(diskPath, CArcException::kDifferentFile);
+    XALFcl::PrintLine(diskPath + CArcException::Message(CArcException::kDifferentFile));
 }
 
 CTimeComparator::CTimeComparator(CArchive* archive_, const std::string& archivePath,

@@ -1,13 +1,13 @@
 #include "arc/FileVisitor.h"
 
 #include "arc/PathString.h"
+#include "fcl/Console.h"
 #include "fcl/Exception.h"
 #include "fcl/FileFinder.h"
 #include "fcl/FileSystem.h"
 #include "fcl/Platform.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace XALArc {
 
@@ -107,10 +107,7 @@ void CFileVisitor::WalkDirectory(CPathString& archivePath, CPathString& diskPath
 void CFileVisitor::Report(const char* prefix, const std::string& path) const {
     if (!verbose)
         return;
-    std::fputs(prefix, stdout);
-    std::fwrite(path.data(), 1, path.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
+    XALFcl::PrintLine(prefix + path);
 }
 
 } // namespace XALArc

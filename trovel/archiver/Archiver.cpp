@@ -11,6 +11,7 @@
 #include "archiver/Extraction.h"
 #include "archiver/IndexCreator.h"
 #include "archiver/Lister.h"
+#include "fcl/Console.h"
 #include "fcl/Exception.h"
 #include "fcl/FileSystem.h"
 #include "fcl/Path.h"
@@ -19,16 +20,6 @@
 #include <cstdio>
 
 using XALArc::CArcException;
-
-namespace {
-
-void PutLine(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-} // namespace
 
 CArchiver::CArchiver() : XALArc::CArchive(true) {}
 
@@ -78,10 +69,8 @@ void CArchiver::RefuseOutputsOverArchive() const {
         if (backup)
             sides.push_back(XALArc::CArcSaver::BackupName(archivePath));
     }
-    for (const std::string& side : sides) {
-        if (side == archivePath || XALFcl::SameFile(side, archivePath))
-            throw CArcException(CArcException::kSameFile, side);
-    }
+    for (const std::string& side : sides)
+        XALArc::RefuseSideFileOverArchive(side, archivePath);
 }
 
 void CArchiver::Load(bool forEditing) {
@@ -104,7 +93,7 @@ void CArchiver::SaveIfModified(bool modified) {
     if (modified)
         Save();
     else if (verbose)
-        PutLine("There is no updated file.");
+        XALFcl::PrintLine("There is no updated file.");
 }
 
 bool CArchiver::ImportFiles() {
@@ -127,7 +116,7 @@ void CArchiver::CreateArchive() {
         XALArc::WalkOperands(operands, addToRoot, verbose, comparator);
         if (!comparator.IsOutOfDate()) {
             if (verbose)
-                PutLine("There is no updated file.");
+                XALFcl::PrintLine("There is no updated file.");
             return;
         }
         root.DeleteAll();
@@ -152,7 +141,7 @@ void CArchiver::DeleteFiles() {
 void CArchiver::DeletePath(std::string path) {
     XALFcl::ReplaceChar(path, '\\', '/');
     if (verbose)
-        PutLine("deleting: " + path);
+        XALFcl::PrintLine("deleting: " + path);
     XALArc::CArcEntry* entry = FindEntry(path);
     // The root itself is never deleted, however the path spells it.
     if (entry == nullptr || entry == &root)

@@ -1,10 +1,10 @@
 #include "archiver/ArchiverSettings.h"
 
+#include "fcl/Console.h"
 #include "fcl/Path.h"
 #include "fcl/PathTokenizer.h"
 #include "fcl/Text.h"
 
-#include <cstdio>
 
 namespace {
 
@@ -66,12 +66,6 @@ const LongFlag kLongFlags[] = {
     {"no-name-table", 'n'},  {"use-long-symbol", 'f'}, {"sort", 's'},
     {"time", 't'},           {"update", 'u'},
 };
-
-void PutLine(const char* text) {
-    std::fputs(text, stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
 
 bool IsHexDigit(char c) {
     return XALFcl::IsAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -136,14 +130,14 @@ bool ParseIntegerLiteral(const std::string& text, long long& value) {
 } // namespace
 
 void CArchiverSettings::PrintBanner() {
-    PutLine(kBanner);
-    PutLine("");
+    XALFcl::PrintLine(kBanner);
+    XALFcl::PrintLine("");
 }
 
 void CArchiverSettings::PrintUsage() {
     PrintBanner();
     for (const char* const* line = kHelpLines; *line != nullptr; ++line)
-        PutLine(*line);
+        XALFcl::PrintLine(*line);
 }
 
 bool CArchiverSettings::ParseArguments(int argc, const char* const* argv) {

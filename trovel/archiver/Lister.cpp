@@ -1,30 +1,21 @@
 #include "archiver/Lister.h"
 
 #include "arc/Archive.h"
+#include "fcl/Console.h"
 
 #include <cinttypes>
 #include <cstdio>
 
 namespace XALArchiver {
 
-namespace {
-
-void PutLine(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
-
-} // namespace
-
 CLister::CLister(XALArc::CArchive& archive) : archive_(archive), path_("/", '/') {
     path_.text.reserve(1024);
 }
 
 void CLister::PrintListing() {
-    PutLine("");
-    PutLine("fileID:  byte(s) name");
-    PutLine("----------------------------------------");
+    XALFcl::PrintLine("");
+    XALFcl::PrintLine("fileID:  byte(s) name");
+    XALFcl::PrintLine("----------------------------------------");
     archive_.Walk(*this);
 }
 
@@ -51,7 +42,7 @@ int CLister::Visit(XALArc::CArcEntry& entry) {
         line_ = head;
         line_ += path_.str();
     }
-    PutLine(line_);
+    XALFcl::PrintLine(line_);
     path_.Truncate(length);
     return 0;
 }
