@@ -246,6 +246,14 @@ TEST_F(WendleArchive, FailureRemovesOnlyTheRegularFileItOpened) {
         struct stat st;
         EXPECT_TRUE(stat("/dev/full", &st) == 0 && S_ISCHR(st.st_mode));
     }
+    // Writing into /dev/null is a successful way to discard the archive.
+    if (Exists("/dev/null")) {
+        WriteFile(dir / "a.swav", Wave("a"));
+        WriteFile(dir / "l.txt", "a.swav\n");
+        const testsupport::RunResult r = wendle({"-o", "/dev/null", "l.txt"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Exists("/dev/null"));
+    }
 }
 
 } // namespace

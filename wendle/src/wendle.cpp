@@ -23,6 +23,8 @@ class my_exception : public std::exception {
 public:
     explicit my_exception(std::string message) : message_(std::move(message)) {}
     const char* what() const noexcept override { return message_.c_str(); }
+    // The whole text, also when a path in it holds a NUL byte.
+    const std::string& message() const { return message_; }
 
 private:
     std::string message_;
@@ -313,7 +315,7 @@ int main(int argc, char** argv) {
         std::cerr << "wendle: " << e.what() << std::endl
                   << "Try 'wendle --help' for more information." << std::endl;
     } catch (const my_exception& e) {
-        std::cerr << "wendle: " << e.what() << std::endl;
+        std::cerr << "wendle: " << e.message() << std::endl;
     } catch (const std::exception& e) {
         std::cerr << "wendle: Unexpected exception" << std::endl
                   << " message:" << e.what() << std::endl;

@@ -250,7 +250,11 @@ public:
         finished_ = true;
         write(stream_, align(4));
         const position end = tell(stream_);
-        if (end < start_ || end - start_ > max_field_value)
+        // A device that keeps no position, such as /dev/null, reports one
+        // before the block's start: there is nothing to patch.
+        if (end < start_)
+            return;
+        if (end - start_ > max_field_value)
             throw write_failure{};
         seek(stream_, size_position_);
         write_u32(stream_, static_cast<std::uint32_t>(end - start_));
