@@ -5,6 +5,7 @@
 #include "arc/ArcLoader.h"
 #include "arc/Archive.h"
 #include "fcl/Exception.h"
+#include "fcl/Stream.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -16,18 +17,29 @@
 
 namespace {
 
-// Reads every byte of every loaded member, so that a member pointing at
-// bytes it does not own is caught here rather than later.
+// Sums every byte written to it.
+class CSumStream : public XALFcl::COutputStream {
+public:
+    void Write(const void* buffer, std::uint64_t count) override {
+        for (std::uint64_t i = 0; i < count; ++i)
+            WriteU8(static_cast<const std::uint8_t*>(buffer)[i]);
+    }
+    void WriteU8(std::uint8_t value) override { sum += value; }
+    void WriteU16(std::uint16_t value) override { sum += value; }
+    void WriteU32(std::uint32_t value) override { sum += value; }
+    std::uint32_t sum = 0;
+};
+
+// Reads every byte of every loaded member, so that a member whose range was
+// not checked against the image is caught here rather than later.
 class CTouchEveryByte : public XALArc::CArcEntryVisitor {
 public:
     int Visit(XALArc::CArcEntry& entry) override {
-        if (XALArc::CFileEntry* file = entry.AsFile()) {
-            for (std::uint64_t i = 0; i < file->size; ++i)
-                sum += file->Data()[i];
-        }
+        if (XALArc::CFileEntry* file = entry.AsFile())
+            file->Store(sum);
         return 0;
     }
-    std::uint32_t sum = 0;
+    CSumStream sum;
 };
 
 // A file of its own in the temporary folder, removed when the run ends.

@@ -2,7 +2,9 @@
 
 #include "arc/ArcException.h"
 #include "arc/Archive.h"
+#include "arc/ArchiveImage.h"
 #include "fcl/Exception.h"
+#include "fcl/FileStream.h"
 #include "fcl/MemoryStream.h"
 
 #include "TestSupport.h"
@@ -12,6 +14,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 using namespace XALArc;
@@ -219,12 +222,14 @@ TEST_F(ArcSaverLimits, MoreThan65535FilesAreRefused) {
 // Sizes are reckoned in 64 bits: a member of 4 GiB plus a little must not
 // wrap around to a small archive. The contents are never read.
 TEST_F(ArcSaverLimits, ArchivesOf4GiBOrMoreAreRefused) {
-    static const std::uint8_t byte = 0;
+    WriteFile(dir / "image", "x");
+    const auto image =
+        std::make_shared<CArchiveImage>(std::make_unique<XALFcl::CFileInputStream>(dir / "image"), 0);
     CFileEntry* file = archive.CreateFile("/a");
     // With one one-letter file the contents start at 64.
-    file->Share(nullptr, &byte, (std::uint64_t{1} << 32) - 64);
+    file->Refer(image, 0, (std::uint64_t{1} << 32) - 64);
     ExpectRefused(true, CArcException::kArchiveTooLarge, path);
-    file->Share(nullptr, &byte, (std::uint64_t{1} << 32) + 8);
+    file->Refer(image, 0, (std::uint64_t{1} << 32) + 8);
     ExpectRefused(true, CArcException::kArchiveTooLarge, path);
 }
 

@@ -2,6 +2,7 @@
 
 #include "arc/ArcEntryVisitor.h"
 #include "arc/ArcException.h"
+#include "arc/ArchiveImage.h"
 #include "fcl/FileStream.h"
 #include "fcl/Stream.h"
 #include "fcl/Text.h"
@@ -266,11 +267,9 @@ CFileEntry::~CFileEntry() {
 }
 
 void CFileEntry::Load(XALFcl::CInputStream& stream, std::uint64_t n) {
-    auto buffer = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(n));
-    stream.Read(buffer->data(), n);
-    data_ = buffer->data();
-    size = n;
-    storage_ = std::move(buffer);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(n));
+    stream.Read(buffer.data(), n);
+    Keep(buffer);
 }
 
 void CFileEntry::LoadFile(const std::string& diskPath) {
@@ -281,27 +280,60 @@ void CFileEntry::LoadFile(const std::string& diskPath) {
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath);
 }
 
-void CFileEntry::Share(std::shared_ptr<const void> owner, const std::uint8_t* bytes,
+void CFileEntry::Refer(std::shared_ptr<CArchiveImage> image, std::uint64_t offset,
                        std::uint64_t n) {
-    storage_ = std::move(owner);
-    data_ = bytes;
+    std::vector<std::uint8_t>().swap(bytes_);
+    image_ = n > 0 ? std::move(image) : nullptr;
+    offset_ = offset;
     size = n;
 }
 
-void CFileEntry::Store(XALFcl::COutputStream& stream) const {
-    if (data_ != nullptr && size > 0)
-        stream.Write(data_, size);
+// The bytes become the entry's own contents; any range is dropped.
+void CFileEntry::Keep(std::vector<std::uint8_t>& bytes) {
+    size = bytes.size();
+    bytes_.swap(bytes);
+    image_.reset();
+    offset_ = 0;
 }
 
+const std::uint8_t* CFileEntry::Data() {
+    if (image_ != nullptr) {
+        std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
+        image_->Read(offset_, buffer.data(), size);
+        Keep(buffer);
+    }
+    return bytes_.empty() ? nullptr : bytes_.data();
+}
+
+void CFileEntry::Store(XALFcl::COutputStream& stream) const {
+    if (size == 0)
+        return;
+    if (image_ != nullptr)
+        image_->CopyTo(stream, offset_, size);
+    else if (!bytes_.empty())
+        stream.Write(bytes_.data(), bytes_.size());
+}
+
+// The disk side is read first in every chunk, so that a disk file that
+// ended early is seen by the caller as such; an archive file that ended
+// early fails inside the image.
 bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
-    if (n != size || data_ == nullptr || size == 0)
+    if (n != size || size == 0 || (image_ == nullptr && bytes_.size() != size))
         return false;
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(std::min<std::uint64_t>(size, 1 << 16)));
+    const std::uint64_t chunkSize = std::min(size, CArchiveImage::kChunkSize);
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(chunkSize));
+    std::vector<std::uint8_t> stored(image_ != nullptr ? block.size() : 0);
     for (std::uint64_t done = 0; done < size;) {
-        const std::uint64_t chunk = std::min<std::uint64_t>(size - done, block.size());
+        const std::uint64_t chunk = std::min(size - done, chunkSize);
         stream.Read(block.data(), chunk);
-        if ((stream.state & XALFcl::CIosBase::kEndOfData) ||
-            std::memcmp(block.data(), data_ + done, static_cast<std::size_t>(chunk)) != 0)
+        if (stream.state & XALFcl::CIosBase::kEndOfData)
+            return false;
+        const std::uint8_t* expected = stored.data();
+        if (image_ != nullptr)
+            image_->Read(offset_ + done, stored.data(), chunk);
+        else
+            expected = bytes_.data() + done;
+        if (std::memcmp(block.data(), expected, static_cast<std::size_t>(chunk)) != 0)
             return false;
         done += chunk;
     }

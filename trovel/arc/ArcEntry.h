@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace XALFcl {
 class CInputStream;
@@ -17,6 +18,7 @@ class COutputStream;
 namespace XALArc {
 
 class CArcEntryVisitor;
+class CArchiveImage;
 class CDirEntry;
 class CFileEntry;
 
@@ -106,9 +108,10 @@ private:
     bool inOrder_ = true;
 };
 
-// A file entry holds its whole contents in memory. Contents read from an
-// archive may share the archive's image buffer; contents loaded from disk
-// get a buffer of their own.
+// A file entry's contents are either in memory (loaded from a disk file or
+// a stream, owned by the entry) or a range of a loaded archive's file image,
+// read only when they are written out or compared. Replacing the contents
+// drops the range.
 class CFileEntry : public CArcEntry {
 public:
     CFileEntry(std::string name, CDirEntry* parent);
@@ -119,21 +122,27 @@ public:
     // Replaces the contents with the whole disk file; a file that delivers
     // fewer bytes than its length fails with "Cannot load file".
     void LoadFile(const std::string& diskPath);
-    // Uses bytes owned by `owner` as the contents.
-    void Share(std::shared_ptr<const void> owner, const std::uint8_t* bytes, std::uint64_t n);
+    // Makes the contents the n bytes at `offset` of the archive image; an
+    // empty range leaves the entry empty and refers to nothing.
+    void Refer(std::shared_ptr<CArchiveImage> image, std::uint64_t offset, std::uint64_t n);
     // Writes the contents; nothing for an empty file.
     void Store(XALFcl::COutputStream& stream) const;
     // True only for equal, non-zero length and identical bytes.
     bool Compare(XALFcl::CInputStream& stream, std::uint64_t n) const;
 
-    const std::uint8_t* Data() const { return data_; }
+    // The contents in memory (null for an empty file). Contents still in
+    // the archive file are read into a buffer of the entry's own first.
+    const std::uint8_t* Data();
 
     CDirEntry* parent;
     std::uint64_t size = 0;
 
 private:
-    std::shared_ptr<const void> storage_;
-    const std::uint8_t* data_ = nullptr;
+    void Keep(std::vector<std::uint8_t>& bytes);
+
+    std::vector<std::uint8_t> bytes_;
+    std::shared_ptr<CArchiveImage> image_;
+    std::uint64_t offset_ = 0;
 };
 
 } // namespace XALArc

@@ -4,6 +4,7 @@
 #include "arc/ArcException.h"
 #include "arc/ArcFormat.h"
 #include "arc/Archive.h"
+#include "arc/ArchiveImage.h"
 #include "fcl/Exception.h"
 #include "fcl/FileStream.h"
 #include "fcl/MemoryStream.h"
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace XALArc {
@@ -49,11 +51,11 @@ struct BlockExtents {
     BlockExtent image;
 };
 
-// The contents of the three blocks. The image is shared with the members.
+// The contents of the two blocks that describe the tree. The file image is
+// not read: members refer to their ranges of it in the archive file.
 struct Blocks {
     Buffer fat;
     Buffer names;
-    std::shared_ptr<Buffer> image;
 };
 
 // One entry to create. Directories are numbered in the order they are met,
@@ -135,10 +137,8 @@ void ReadBlock(XALFcl::CFileInputStream& in, const BlockExtent& extent, Buffer& 
 Blocks ReadBlocks(XALFcl::CFileInputStream& in, const BlockExtents& extents,
                   const std::string& archivePath) {
     Blocks blocks;
-    blocks.image = std::make_shared<Buffer>();
     ReadBlock(in, extents.fat, blocks.fat);
     ReadBlock(in, extents.names, blocks.names);
-    ReadBlock(in, extents.image, *blocks.image);
     // Every block lies inside the file as measured; a short read means the
     // file changed under us, and its bytes must not be trusted.
     if (in.state & XALFcl::CIosBase::kEndOfData)
@@ -159,8 +159,9 @@ bool IsValidName(const std::uint8_t* name, std::size_t length) {
 // every directory is entered at most once, so it ends.
 class CNameTableCheck {
 public:
-    CNameTableCheck(const Blocks& blocks, bool bigEndian, const std::string& archivePath)
-        : names_(blocks.names), fatSize_(blocks.fat.size()), imageSize_(blocks.image->size()),
+    CNameTableCheck(const Blocks& blocks, std::uint64_t imageSize, bool bigEndian,
+                    const std::string& archivePath)
+        : names_(blocks.names), fatSize_(blocks.fat.size()), imageSize_(imageSize),
           path_(archivePath),
           fat_(blocks.fat.data(), static_cast<std::int64_t>(blocks.fat.size())),
           table_(blocks.names.data(), static_cast<std::int64_t>(blocks.names.size())) {
@@ -276,8 +277,10 @@ private:
 };
 
 // Creates the planned entries through the tree, which merges names that
-// differ only in letter case and raises its own errors on conflicts.
-void CreateEntries(CArchive& archive, const Plan& plan, const Blocks& blocks) {
+// differ only in letter case and raises its own errors on conflicts. Files
+// refer to their ranges of the image; none of their bytes is read here.
+void CreateEntries(CArchive& archive, const Plan& plan, const Blocks& blocks,
+                   const std::shared_ptr<CArchiveImage>& image) {
     CStoredOrder order(archive.root);
     std::vector<CDirEntry*> directories{&archive.root};
     for (const CreateStep& step : plan.steps) {
@@ -290,11 +293,7 @@ void CreateEntries(CArchive& archive, const Plan& plan, const Blocks& blocks) {
             continue;
         }
         CFileEntry* file = parent->MakeFilePath(component, name);
-        const std::uint32_t length = step.end - step.start;
-        if (length == 0)
-            file->Share(nullptr, nullptr, 0);
-        else
-            file->Share(blocks.image, blocks.image->data() + step.start, length);
+        file->Refer(image, step.start, step.end - step.start);
     }
 }
 
@@ -304,12 +303,16 @@ CArcLoader::CArcLoader(CArchive& archive) : archive_(archive) {}
 
 void CArcLoader::Load(const std::string& archivePath) {
     namesEveryFile_ = false;
-    XALFcl::CFileInputStream in(archivePath);
-    const Header header = ReadHeader(in, archivePath);
-    const BlockExtents extents = FindBlocks(in, header, archivePath);
-    const Blocks blocks = ReadBlocks(in, extents, archivePath);
-    const Plan plan = CNameTableCheck(blocks, header.bigEndian, archivePath).Run();
-    CreateEntries(archive_, plan, blocks);
+    auto in = std::make_unique<XALFcl::CFileInputStream>(archivePath);
+    const Header header = ReadHeader(*in, archivePath);
+    const BlockExtents extents = FindBlocks(*in, header, archivePath);
+    const Blocks blocks = ReadBlocks(*in, extents, archivePath);
+    const Plan plan =
+        CNameTableCheck(blocks, extents.image.size, header.bigEndian, archivePath).Run();
+    // The members read their bytes through the very file that was checked,
+    // which stays open as long as any of them refers to it.
+    const auto image = std::make_shared<CArchiveImage>(std::move(in), extents.image.offset);
+    CreateEntries(archive_, plan, blocks, image);
     namesEveryFile_ = plan.namesEveryFile;
 }
 

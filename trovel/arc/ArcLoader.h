@@ -7,8 +7,9 @@ namespace XALArc {
 class CArchive;
 
 // Reads an archive file into the archive tree. Every archive is untrusted:
-// its whole structure is checked before the first entry is created, and the
-// members share one buffer holding the file image instead of copying it.
+// its whole structure is checked before the first entry is created. Only
+// the allocation and name tables are read; the members refer to their
+// ranges of the file image, which stays in the archive file.
 class CArcLoader {
 public:
     explicit CArcLoader(CArchive& archive);

@@ -284,7 +284,10 @@ void CArcSaver::Save(const std::string& archivePath) {
     if (backup)
         MakeBackup(archivePath, backupName);
     // The rename replaces the old archive in one step: there is never a
-    // moment without an archive at its path.
+    // moment without an archive at its path. Members loaded from the old
+    // archive keep it open; POSIX renames over an open file, while a Windows
+    // port must close their archive image (or open it for shared deletion)
+    // before this rename.
     if (!Platform::RenameReplace(temporaryName, archivePath))
         throw CFileException(CFileException::kCannotWrite, archivePath);
     temporary.Keep();

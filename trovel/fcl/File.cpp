@@ -85,6 +85,14 @@ std::uint64_t CFile::Read(void* buffer, std::uint64_t count) {
     return read;
 }
 
+std::uint64_t CFile::ReadAt(std::int64_t offset, void* buffer, std::uint64_t count) {
+    const std::int64_t read =
+        handle == nullptr ? -1 : Platform::ReadFileAt(handle, offset, buffer, count);
+    if (read < 0)
+        throw CFileException(CFileException::kCannotLoad, name);
+    return static_cast<std::uint64_t>(read);
+}
+
 std::uint64_t CFile::Write(const void* buffer, std::uint64_t count) {
     if (handle == nullptr)
         throw CFileException(CFileException::kCannotWrite, name);

@@ -28,6 +28,9 @@ public:
     void Finish();
 
     std::uint64_t Read(void* buffer, std::uint64_t count);
+    // Reads at an absolute offset, bypassing the stream's buffer and
+    // position; fewer than `count` bytes only at the end of the file.
+    std::uint64_t ReadAt(std::int64_t offset, void* buffer, std::uint64_t count);
     std::uint64_t Write(const void* buffer, std::uint64_t count);
     // The next byte (0..255), or -1 at end of file.
     int GetChar();

@@ -47,6 +47,10 @@ std::FILE* OpenFile(const std::string& path, OpenMode mode);
 bool SeekFile(std::FILE* file, std::int64_t offset, int origin);
 // The position, or -1 on failure.
 std::int64_t TellFile(std::FILE* file);
+// Reads `count` bytes at the absolute `offset` of an open file, around its
+// stdio buffer and without moving its position; fewer only where the file
+// ends. The number read, or -1 on a read error.
+std::int64_t ReadFileAt(std::FILE* file, std::int64_t offset, void* buffer, std::uint64_t count);
 
 // The raw names of a directory, in the order the OS delivers them ("." and
 // ".." included where the OS reports them). False when it cannot be read.

@@ -5,6 +5,7 @@
 
 #include "fcl/Platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 
@@ -113,6 +114,27 @@ bool SeekFile(std::FILE* file, std::int64_t offset, int origin) {
 
 std::int64_t TellFile(std::FILE* file) {
     return static_cast<std::int64_t>(::ftello(file));
+}
+
+std::int64_t ReadFileAt(std::FILE* file, std::int64_t offset, void* buffer, std::uint64_t count) {
+    // Some hosts refuse single reads of 2 GiB or more.
+    constexpr std::uint64_t kMaxRead = std::uint64_t{1} << 30;
+    const int fd = ::fileno(file);
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::uint64_t done = 0;
+    while (done < count) {
+        const std::uint64_t want = std::min(count - done, kMaxRead);
+        const ssize_t n = ::pread(fd, bytes + done, static_cast<std::size_t>(want),
+                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<std::uint64_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
 }
 
 bool ListDirectory(const std::string& path, std::vector<std::string>& names) {

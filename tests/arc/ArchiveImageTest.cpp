@@ -1,0 +1,106 @@
+#include "arc/ArcLoader.h"
+#include "arc/ArcSaver.h"
+#include "arc/Archive.h"
+#include "arc/ArchiveImage.h"
+#include "fcl/Exception.h"
+#include "fcl/FileStream.h"
+#include "fcl/MemoryStream.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+using namespace XALArc;
+using namespace testsupport;
+
+namespace {
+
+// Loaded members read their bytes from the archive file when they are
+// saved or compared, in chunks, so these archives hold a member of more
+// than two chunks.
+class ArchiveImageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (std::uint64_t i = 0; i < 2 * CArchiveImage::kChunkSize + 12345; ++i)
+            big.push_back(static_cast<char>((i * 7 + i / 4093) & 0xFF));
+        CArchive source(false);
+        Add(source, "/a.bin", "alpha");
+        Add(source, "/empty.bin", "");
+        Add(source, "/d/big.bin", big);
+        Add(source, "/d/e/z.bin", "zz");
+        CArcSaver(source, 32, true, false).Save(path);
+        original = ReadFile(path);
+        CArcLoader(loaded).Load(path);
+    }
+
+    static void Add(CArchive& archive, const std::string& member, const std::string& bytes) {
+        XALFcl::CMemoryInputStream in(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        archive.CreateFile(member)->Load(in, bytes.size());
+    }
+
+    // Compares the loaded /d/big.bin with `bytes` as a disk file.
+    bool CompareBig(const std::string& bytes) {
+        WriteFile(dir / "disk.bin", bytes);
+        XALFcl::CFileInputStream in(dir / "disk.bin");
+        return loaded.FindFile("/d/big.bin")->Compare(in, bytes.size());
+    }
+
+    TempDir dir;
+    const std::string path = dir / "a.kpak";
+    std::string big;
+    std::string original;
+    CArchive loaded{false};
+};
+
+TEST_F(ArchiveImageTest, LoadedMembersSaveBackByteForByteAlsoOverTheirOwnArchive) {
+    CArcSaver(loaded, 32, true, false).Save(dir / "copy.kpak");
+    EXPECT_EQ(ReadFile(dir / "copy.kpak"), original);
+    // The members go on reading the archive that the first save replaced.
+    for (int i = 0; i < 2; ++i) {
+        CArcSaver(loaded, 32, true, true).Save(path);
+        EXPECT_EQ(ReadFile(path), original);
+        EXPECT_EQ(ReadFile(dir / "a.bak"), original);
+    }
+}
+
+TEST_F(ArchiveImageTest, LoadedMemberComparesEveryChunk) {
+    EXPECT_TRUE(CompareBig(big));
+    std::string last = big;
+    last.back() = static_cast<char>(last.back() ^ 0x80);
+    EXPECT_FALSE(CompareBig(last));
+    EXPECT_FALSE(CompareBig(big.substr(1)));
+}
+
+// A member must never be saved with bytes that the archive no longer holds.
+TEST_F(ArchiveImageTest, ArchiveTruncatedAfterLoadingFailsTheSaveAndStaysAsItIs) {
+    std::filesystem::resize_file(path, original.size() - 1000);
+    const std::string truncated = ReadFile(path);
+    for (const std::string& target : {path, dir / "other.kpak"}) {
+        SCOPED_TRACE(target);
+        try {
+            CArcSaver(loaded, 32, true, true).Save(target);
+            ADD_FAILURE() << "saved";
+        } catch (const XALFcl::CFileException& e) {
+            EXPECT_EQ(e.code, XALFcl::CFileException::kCannotLoad);
+            EXPECT_EQ(e.subject, path);
+        }
+        EXPECT_FALSE(Exists(CArcSaver::TemporaryName(target)));
+        EXPECT_FALSE(Exists(CArcSaver::BackupName(target)));
+    }
+    EXPECT_EQ(ReadFile(path), truncated);
+    EXPECT_FALSE(Exists(dir / "other.kpak"));
+
+    try {
+        CompareBig(big);
+        ADD_FAILURE() << "compared";
+    } catch (const XALFcl::CFileException& e) {
+        EXPECT_EQ(e.code, XALFcl::CFileException::kCannotLoad);
+        EXPECT_EQ(e.subject, path);
+    }
+}
+
+} // namespace

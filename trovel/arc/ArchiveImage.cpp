@@ -1,0 +1,38 @@
+#include "arc/ArchiveImage.h"
+
+#include "fcl/Exception.h"
+#include "fcl/FileStream.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace XALArc {
+
+CArchiveImage::CArchiveImage(std::unique_ptr<XALFcl::CFileInputStream> file, std::int64_t offset)
+    : file_(std::move(file)), offset_(offset) {}
+
+CArchiveImage::~CArchiveImage() = default;
+
+void CArchiveImage::CopyTo(XALFcl::COutputStream& out, std::uint64_t start, std::uint64_t count) {
+    if (count == 0)
+        return;
+    if (chunk_.size() < std::min(count, kChunkSize))
+        chunk_.resize(static_cast<std::size_t>(std::min(count, kChunkSize)));
+    for (std::uint64_t done = 0; done < count;) {
+        const std::uint64_t n = std::min<std::uint64_t>(count - done, chunk_.size());
+        Read(start + done, chunk_.data(), n);
+        out.Write(chunk_.data(), n);
+        done += n;
+    }
+}
+
+// The loader checked every range against the image, which lay inside the
+// file: a read that comes back short means the file changed after loading,
+// and the missing bytes must never pass for contents.
+void CArchiveImage::Read(std::uint64_t start, void* buffer, std::uint64_t count) {
+    XALFcl::CFile& file = file_->GetFile();
+    if (file.ReadAt(offset_ + static_cast<std::int64_t>(start), buffer, count) != count)
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, file.GetName());
+}
+
+} // namespace XALArc

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace XALFcl {
+class CFileInputStream;
+class COutputStream;
+} // namespace XALFcl
+
+namespace XALArc {
+
+// The file image of a loaded archive, left where it is in the archive file.
+// Loaded members refer to ranges of it, so their bytes are read only when
+// they are written out or compared, and members whose ranges overlap cost
+// no memory. The archive file stays open while any member refers to it; on
+// POSIX a save may rename a new archive over it meanwhile, since the open
+// file keeps the old contents.
+class CArchiveImage {
+public:
+    // Bytes moved per read; a member of any size needs no more memory.
+    static constexpr std::uint64_t kChunkSize = std::uint64_t{1} << 20;
+
+    // Takes over the open archive file; the image starts at the absolute
+    // file offset `offset`.
+    CArchiveImage(std::unique_ptr<XALFcl::CFileInputStream> file, std::int64_t offset);
+    ~CArchiveImage();
+    CArchiveImage(const CArchiveImage&) = delete;
+    CArchiveImage& operator=(const CArchiveImage&) = delete;
+
+    // Writes the `count` bytes at `start` (relative to the image) to `out`.
+    void CopyTo(XALFcl::COutputStream& out, std::uint64_t start, std::uint64_t count);
+    // Reads the `count` bytes at `start` into `buffer`.
+    void Read(std::uint64_t start, void* buffer, std::uint64_t count);
+
+private:
+    std::unique_ptr<XALFcl::CFileInputStream> file_;
+    std::int64_t offset_;
+    std::vector<std::uint8_t> chunk_;
+};
+
+} // namespace XALArc
