@@ -30,12 +30,6 @@ std::uint64_t AlignUp(std::uint64_t value, std::uint64_t alignment) {
     return (value + alignment - 1) & ~(alignment - 1);
 }
 
-std::string SideName(const std::string& archivePath, const char* extension) {
-    std::string name = archivePath;
-    XALFcl::ReplaceChar(name, '/', Platform::kNativeSeparator);
-    return XALFcl::ReplaceExtension(name, extension);
-}
-
 // The absolute archive path of an entry, for messages.
 std::string ArchivePathOf(CArcEntry& entry) {
     std::vector<const std::string*> names{&entry.name};
@@ -102,6 +96,12 @@ void MakeBackup(const std::string& archivePath, const std::string& backupName) {
 }
 
 } // namespace
+
+std::string SideFileName(const std::string& archivePath, const char* extension) {
+    std::string name = archivePath;
+    XALFcl::ReplaceChar(name, '/', Platform::kNativeSeparator);
+    return XALFcl::ReplaceExtension(name, extension);
+}
 
 void RefuseSideFileOverArchive(const std::string& sideName, const std::string& archivePath) {
     if (sideName == archivePath || XALFcl::SameFile(sideName, archivePath))
@@ -242,11 +242,11 @@ CArcSaver::CArcSaver(CArchive& archive_, std::int32_t alignment_, bool withNameT
     : archive(archive_), alignment(alignment_), withNameTable(withNameTable_), backup(backup_) {}
 
 std::string CArcSaver::TemporaryName(const std::string& archivePath) {
-    return SideName(archivePath, "@@@");
+    return SideFileName(archivePath, "@@@");
 }
 
 std::string CArcSaver::BackupName(const std::string& archivePath) {
-    return SideName(archivePath, "bak");
+    return SideFileName(archivePath, "bak");
 }
 
 void CArcSaver::Save(const std::string& archivePath) {

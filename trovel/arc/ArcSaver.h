@@ -49,6 +49,11 @@ private:
     bool backup;
 };
 
+// The name of a file beside the archive (temporary, backup, index header):
+// the archive path with the host's separators and `extension` after its last
+// ".", or appended when it has none.
+std::string SideFileName(const std::string& archivePath, const char* extension);
+
 // A file written beside the archive (temporary, backup, index header) must
 // never be the archive itself: same path text, or the same file on disk.
 void RefuseSideFileOverArchive(const std::string& sideName, const std::string& archivePath);

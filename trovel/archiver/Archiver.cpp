@@ -52,9 +52,7 @@ int CArchiver::Run(int argc, const char* const* argv) {
 }
 
 std::string CArchiver::HeaderPath() const {
-    std::string path = archivePath;
-    XALFcl::ReplaceChar(path, '/', XALFcl::Platform::kNativeSeparator);
-    return XALFcl::ReplaceExtension(path, "kpix");
+    return XALArc::SideFileName(archivePath, "kpix");
 }
 
 // A side file that is the archive itself would destroy it: the index header

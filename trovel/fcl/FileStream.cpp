@@ -102,22 +102,6 @@ void CFileOutputStream::WriteBytes(const std::uint8_t* bytes, int width) {
     }
 }
 
-void CFileOutputStream::WriteU8(std::uint8_t value) {
-    WriteBytes(&value, 1);
-}
-
-void CFileOutputStream::WriteU16(std::uint16_t value) {
-    std::uint8_t bytes[2];
-    Emit(value, 2, bytes);
-    WriteBytes(bytes, 2);
-}
-
-void CFileOutputStream::WriteU32(std::uint32_t value) {
-    std::uint8_t bytes[4];
-    Emit(value, 4, bytes);
-    WriteBytes(bytes, 4);
-}
-
 std::int64_t CFileOutputStream::Seek(std::int64_t offset, int origin) {
     return file.Seek(offset, origin);
 }

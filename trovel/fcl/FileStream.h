@@ -45,9 +45,6 @@ public:
 
     void Reset() override;
     void Write(const void* buffer, std::uint64_t count) override;
-    void WriteU8(std::uint8_t value) override;
-    void WriteU16(std::uint16_t value) override;
-    void WriteU32(std::uint32_t value) override;
     std::int64_t Seek(std::int64_t offset, int origin) override;
     std::int64_t GetSize() override;
     std::int64_t Tell() override;
@@ -55,7 +52,7 @@ public:
     CFile& GetFile() { return file; }
 
 private:
-    void WriteBytes(const std::uint8_t* bytes, int width);
+    void WriteBytes(const std::uint8_t* bytes, int width) override;
 
     CFile file;
 };

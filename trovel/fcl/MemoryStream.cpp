@@ -142,22 +142,6 @@ void CMemoryOutputStream::Write(const void* in, std::uint64_t count) {
     }
 }
 
-void CMemoryOutputStream::WriteU8(std::uint8_t value) {
-    WriteBytes(&value, 1);
-}
-
-void CMemoryOutputStream::WriteU16(std::uint16_t value) {
-    std::uint8_t bytes[2];
-    Emit(value, 2, bytes);
-    WriteBytes(bytes, 2);
-}
-
-void CMemoryOutputStream::WriteU32(std::uint32_t value) {
-    std::uint8_t bytes[4];
-    Emit(value, 4, bytes);
-    WriteBytes(bytes, 4);
-}
-
 // A value that does not fit whole is not written at all.
 void CMemoryOutputStream::WriteBytes(const std::uint8_t* bytes, int width) {
     if (!Fits(width, position, size)) {

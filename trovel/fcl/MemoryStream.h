@@ -39,9 +39,6 @@ public:
     void Reset() override;
     std::uint64_t Fill(std::uint64_t count, std::uint8_t value) override;
     void Write(const void* buffer, std::uint64_t count) override;
-    void WriteU8(std::uint8_t value) override;
-    void WriteU16(std::uint16_t value) override;
-    void WriteU32(std::uint32_t value) override;
     std::int64_t Seek(std::int64_t offset, int origin) override;
     std::int64_t GetSize() override { return size; }
     std::int64_t Tell() override { return position; }
@@ -51,7 +48,7 @@ public:
     std::int64_t position = 0;
 
 private:
-    void WriteBytes(const std::uint8_t* bytes, int width);
+    void WriteBytes(const std::uint8_t* bytes, int width) override;
 };
 
 } // namespace XALFcl

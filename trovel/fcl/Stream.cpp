@@ -65,4 +65,20 @@ void CRandomOutputStream::Align(std::uint32_t alignment, std::uint8_t value) {
         Fill(static_cast<std::uint64_t>(alignment - rest), value);
 }
 
+void COutputStream::WriteU8(std::uint8_t value) {
+    WriteBytes(&value, 1);
+}
+
+void COutputStream::WriteU16(std::uint16_t value) {
+    std::uint8_t bytes[2];
+    Emit(value, 2, bytes);
+    WriteBytes(bytes, 2);
+}
+
+void COutputStream::WriteU32(std::uint32_t value) {
+    std::uint8_t bytes[4];
+    Emit(value, 4, bytes);
+    WriteBytes(bytes, 4);
+}
+
 } // namespace XALFcl

@@ -58,9 +58,15 @@ public:
     // calls; returns `count`.
     virtual std::uint64_t Fill(std::uint64_t count, std::uint8_t value);
     virtual void Write(const void* buffer, std::uint64_t count) = 0;
-    virtual void WriteU8(std::uint8_t value) = 0;
-    virtual void WriteU16(std::uint16_t value) = 0;
-    virtual void WriteU32(std::uint32_t value) = 0;
+    // Values in the stream's byte order, written as one unit: a value that
+    // does not fit is not written at all.
+    virtual void WriteU8(std::uint8_t value);
+    virtual void WriteU16(std::uint16_t value);
+    virtual void WriteU32(std::uint32_t value);
+
+protected:
+    // Writes `width` bytes (1, 2 or 4) of one value.
+    virtual void WriteBytes(const std::uint8_t* bytes, int width) = 0;
 };
 
 // Writing with position, size, seeking and alignment padding.

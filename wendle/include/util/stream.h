@@ -175,6 +175,19 @@ inline void resolve(writeback_field& field, std::FILE* stream, position base) {
     field.writeback_ = true;
 }
 
+// Completes a writer that goes out of scope unfinished, as far as it can. When
+// that happens during unwinding, the failure that started the unwinding is
+// the one reported, so a failure here is ignored.
+template <class Writer>
+void finish_quietly(Writer& writer) noexcept {
+    if (writer.finished())
+        return;
+    try {
+        writer.finish();
+    } catch (const write_failure&) {
+    }
+}
+
 // Writes the 16-byte generic file header at the start of a file and, when
 // finished, its file size: the length of the file, padded to a multiple of 4.
 // Finishing is the last write, so this writer must finish after every other.
@@ -195,17 +208,9 @@ public:
     file_header_writer(const file_header_writer&) = delete;
     file_header_writer& operator=(const file_header_writer&) = delete;
 
-    ~file_header_writer() {
-        if (finished_)
-            return;
-        try {
-            finish();
-        } catch (const write_failure&) {
-            // A writer left by unwinding completes as far as it can; the
-            // failure that started the unwinding is the one reported.
-        }
-    }
+    ~file_header_writer() { finish_quietly(*this); }
 
+    bool finished() const { return finished_; }
     void finish() {
         finished_ = true;
         write(stream_, align(4));
@@ -236,16 +241,9 @@ public:
     block_writer(const block_writer&) = delete;
     block_writer& operator=(const block_writer&) = delete;
 
-    ~block_writer() {
-        if (finished_)
-            return;
-        try {
-            finish();
-        } catch (const write_failure&) {
-            // See file_header_writer: the original failure is reported.
-        }
-    }
+    ~block_writer() { finish_quietly(*this); }
 
+    bool finished() const { return finished_; }
     void finish() {
         finished_ = true;
         write(stream_, align(4));
