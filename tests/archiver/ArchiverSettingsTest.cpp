@@ -80,7 +80,10 @@ TEST(ArchiverSettings, AlignmentAcceptsOnlyWholeLiteralsOfTheFourValues) {
     EXPECT_EQ(Parse({"-A", "32", "a"}).settings.align, 32);
     EXPECT_EQ(Parse({"-A", " +8", "a"}).settings.align, 8);
     for (const char* bad : {"16k", "", "64", "12", "0x", "-4", "0x100000004", "4294967300",
-                            "99999999999999999999999999", "08"}) {
+                            "99999999999999999999999999", "08",
+                            // 2^64 + 4 and 2^64 + 0x10 must not wrap to an accepted value
+                            "18446744073709551620", "0x10000000000000010",
+                            "02000000000000000000010"}) {
         Parsed p = Parse({"-A", bad, "a"});
         EXPECT_FALSE(p.usable) << bad;
         EXPECT_EQ(p.settings.align, 4) << bad;

@@ -117,9 +117,12 @@ bool ParseIntegerLiteral(const std::string& text, long long& value) {
             break;
         if (digit >= base)
             break;
-        magnitude = magnitude * base + digit;
-        if (magnitude > kLimit)
+        // Saturate before multiplying, so that no number of digits can wrap
+        // the value round to one that looks acceptable.
+        if (magnitude > (kLimit - digit) / base)
             magnitude = kLimit;
+        else
+            magnitude = magnitude * base + digit;
     }
     if (i == digitsStart || i != text.size())
         return false;
