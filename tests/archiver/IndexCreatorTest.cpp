@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -145,6 +146,8 @@ TEST_F(IndexCreatorTest, FailedWriteRemovesThePartlyWrittenHeader) {
     XALArc::CArchive archive(false);
     AddFile(archive, "/a.bin");
     WriteFile("sound.kpix", "previous header");
+    // A second name of the header file must not keep the partial text.
+    ASSERT_EQ(link("sound.kpix", "other.kpix"), 0);
     // Files may grow to 64 bytes only; the header is longer.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -165,6 +168,7 @@ TEST_F(IndexCreatorTest, FailedWriteRemovesThePartlyWrittenHeader) {
     EXPECT_EQ(code, XALFcl::CFileException::kCannotWrite);
     EXPECT_EQ(subject, "sound.kpix");
     EXPECT_FALSE(Exists("sound.kpix"));
+    EXPECT_EQ(ReadFile("other.kpix"), "");
 }
 
 TEST_F(IndexCreatorTest, FailedWriteToADeviceLeavesTheDevice) {

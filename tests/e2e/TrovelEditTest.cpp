@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 using namespace testsupport;
 
 namespace {
@@ -200,6 +202,22 @@ TEST_F(TrovelEdit, IndexHeaderDescribesTheSavedTreeBeforeTheListing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "arc.kpix: Cannot open file.\n");
+}
+
+TEST_F(TrovelEdit, IndexHeaderNeverOverwritesAnArchiveMadeByThisRun) {
+    Write("data/a.bin", "aaa");
+    // t.kpix dangles until the run creates t.kpak.
+    for (const char* mode : {"-c", "-r"}) {
+        std::remove((dir / "t.kpak").c_str());
+        std::remove((dir / "t.kpix").c_str());
+        ASSERT_EQ(symlink("t.kpak", (dir / "t.kpix").c_str()), 0);
+        auto r = Trovel({mode, "-i", "t.kpak", "data"});
+        EXPECT_EQ(r.status, 1) << mode;
+        EXPECT_EQ(r.err, "t.kpix: Same file as the archive.\n") << mode;
+        EXPECT_EQ(Trovel({"-l", "t.kpak"}).out,
+                  std::string(kListHead) + "<DIR> :        0 /data/\n     0:        3 /data/a.bin\n")
+            << mode;
+    }
 }
 
 } // namespace

@@ -36,7 +36,7 @@ int CArchiver::Run(int argc, const char* const* argv) {
         RefuseOutputsOverArchive();
         RunMode();
         if (index)
-            XALArchiver::CIndexCreator(*this, HeaderPath(), prefix, useLongSymbol).WriteHeader();
+            WriteIndexHeader();
         if (list)
             XALArchiver::CLister(*this).PrintListing();
     } catch (const XALFcl::CException& e) {
@@ -49,6 +49,13 @@ int CArchiver::Run(int argc, const char* const* argv) {
         return 1;
     }
     return 0;
+}
+
+void CArchiver::WriteIndexHeader() {
+    // Checked again now: an archive saved by this run may have come into
+    // being under a header name that was a dangling link before.
+    XALArc::RefuseSideFileOverArchive(HeaderPath(), archivePath);
+    XALArchiver::CIndexCreator(*this, HeaderPath(), prefix, useLongSymbol).WriteHeader();
 }
 
 std::string CArchiver::HeaderPath() const {

@@ -29,5 +29,7 @@ private:
     void SaveIfModified(bool modified);
     void CreateArchive();
     std::string HeaderPath() const;
+    // Writes the index header beside the archive, never over it.
+    void WriteIndexHeader();
     std::string ExtractionBaseName() const;
 };

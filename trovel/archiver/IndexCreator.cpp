@@ -55,9 +55,10 @@ void CIndexCreator::WriteHeader() {
     }
 }
 
-// Only the regular file this run opened is taken away: a link to it stays
-// and its target is emptied; a device or pipe named as the header is left
-// alone.
+// Only the regular file this run opened is taken away. It is emptied first,
+// so that no other name of it (a symbolic or a second hard link) keeps the
+// partial text; then its name goes unless that name is a symbolic link. A
+// device or pipe named as the header is left alone.
 void CIndexCreator::DiscardHeader() {
     namespace Platform = XALFcl::Platform;
     Platform::FileStatus target;
@@ -65,11 +66,10 @@ void CIndexCreator::DiscardHeader() {
         target.kind != Platform::FileKind::Regular || target.device != opened_.device ||
         target.inode != opened_.inode)
         return;
+    XALFcl::CFile().Open(headerPath_, "wb");
     Platform::FileStatus itself;
     if (Platform::GetLinkStatus(headerPath_, itself) && !itself.isLink)
         Platform::RemoveFile(headerPath_);
-    else
-        XALFcl::CFile().Open(headerPath_, "wb");
 }
 
 void CIndexCreator::WriteLines() {
