@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -215,6 +218,35 @@ TEST_F(WendleArchive, EachFailureHasItsMessageAndLeavesNoPartialArchive) {
         EXPECT_EQ(ReadFile(dir / "x.txt"), "");
         EXPECT_EQ(ReadFile(dir / "good.swav"), Wave("g"));
     }
+}
+
+TEST_F(WendleArchive, FifoOutputFailsAtOnceWithoutAReaderAndIsNeverRemoved) {
+    WriteFile(dir / "a.swav", Wave("a"));
+    WriteFile(dir / "l.txt", "a.swav\n");
+    const std::string fifo = dir / "fifo.swar";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
+    // A run that waits for a reader gets one after a while, so that it ends
+    // with another message instead of hanging the test.
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 500 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const int fd = done ? -1 : open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+        if (fd >= 0)
+            close(fd);
+    });
+    ExpectFailure({"-u", "-o", "fifo.swar", "l.txt"}, "Cannot open fifo.swar for writing.");
+    done = true;
+    watchdog.join();
+
+    // With a reader it opens, but a pipe cannot take the sizes that are
+    // patched into the header at the end.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ExpectFailure({"-o", "fifo.swar", "l.txt"}, "Cannot write fifo.swar.");
+    close(reader);
+    struct stat st;
+    EXPECT_TRUE(lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
 }
 
 TEST_F(WendleArchive, FailureEndsTheRunButKeepsArchivesOfEarlierLists) {

@@ -44,7 +44,8 @@ bool last_write_time(const std::string& path, file_time& time);
 // True when both paths exist and lead to the same file, links followed.
 bool same_file(const std::string& a, const std::string& b);
 
-// Opens a file for binary writing, creating it or emptying it; null on failure.
+// Opens a file for binary writing, creating it or emptying it, without
+// waiting for a reader of a FIFO; null on failure.
 std::FILE* open_for_writing(const std::string& path);
 
 // What an output stream was opened on, to know later what may be removed.

@@ -22,6 +22,12 @@ bool same_identity(const struct stat& status, const output_identity& identity) {
            static_cast<std::uint64_t>(status.st_ino) == identity.inode;
 }
 
+// Clears O_NONBLOCK, set only so that opening could not wait; false on failure.
+bool make_blocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
 } // namespace
 
 std::string host_path(std::string text) {
@@ -36,9 +42,7 @@ input_file open_for_reading(const std::string& path) {
     if (fd < 0)
         return input_file();
     struct stat status;
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || !make_blocking(fd)) {
         ::close(fd);
         return input_file();
     }
@@ -73,9 +77,15 @@ bool same_file(const std::string& a, const std::string& b) {
 std::FILE* open_for_writing(const std::string& path) {
     if (!representable(path))
         return nullptr;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // A FIFO without a reader fails to open at once instead of waiting for one.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0)
         return nullptr;
+    if (!make_blocking(fd)) {
+        ::close(fd);
+        return nullptr;
+    }
     std::FILE* const file = ::fdopen(fd, "wb");
     if (file == nullptr)
         ::close(fd);
