@@ -140,13 +140,13 @@ TEST_F(WendleArchive, UpdateSkipsOnlyAnArchiveNewerThanTheListAndEveryWave) {
     WriteFile(dir / "a.swav", Wave("a"));
     WriteFile(dir / "b.swav", Wave("b"));
     WriteFile(dir / "l.txt", "a.swav\nb.swav\n");
-    WriteFile(dir / "l.swar", "old");
+    WriteFile(dir / "l.swar", Archive({"old"}));
     for (const char* input : {"l.txt", "a.swav", "b.swav"})
         SetModTime(dir / input, 1000);
     SetModTime(dir / "l.swar", 1001);
     ExpectSuccess({"-u", "-v", "l.txt"}, "wendle: l.swar is update.\n");
     ExpectSuccess({"-u", "l.txt"});
-    EXPECT_EQ(ReadFile(dir / "l.swar"), "old");
+    EXPECT_EQ(ReadFile(dir / "l.swar"), Archive({"old"}));
 
     // Equal times mean rebuilding, to the nanosecond.
     const struct timespec later[2] = {{1001, 1}, {1001, 1}};
@@ -158,6 +158,39 @@ TEST_F(WendleArchive, UpdateSkipsOnlyAnArchiveNewerThanTheListAndEveryWave) {
     ASSERT_EQ(unlink((dir / "b.swav").c_str()), 0);
     ExpectFailure({"-u", "l.txt"}, "Cannot open b.swav for reading.");
     EXPECT_FALSE(Exists(dir / "l.swar"));
+}
+
+TEST_F(WendleArchive, UpdateRebuildsANewerOutputThatIsNotAFinishedArchive) {
+    WriteFile(dir / "a.swav", Wave("a"));
+    WriteFile(dir / "l.txt", "a.swav\n");
+    SetModTime(dir / "a.swav", 1000);
+    SetModTime(dir / "l.txt", 1000);
+    const std::string done = Archive({"abcdef"});
+    const auto patched = [&](std::size_t at, const std::string& field) {
+        return std::string(done).replace(at, field.size(), field);
+    };
+    // Shorter than the headers; both sizes still zero, as a killed run leaves
+    // them; a length that is not the recorded size; each other field changed.
+    const std::string unfinished[] = {
+        "",
+        done.substr(0, 23),
+        patched(8, U32LE(0)).replace(20, 4, U32LE(0)),
+        done.substr(0, done.size() - 4),
+        done + std::string(4, '\0'),
+        patched(0, "SWAV"),
+        patched(4, U16LE(0xFFFE)),
+        patched(6, U16LE(0x0200)),
+        patched(12, U16LE(24)),
+        patched(14, U16LE(2)),
+        patched(16, "DATB"),
+        patched(20, U32LE(Size(done) - 24)),
+    };
+    for (const std::string& output : unfinished) {
+        WriteFile(dir / "l.swar", output);
+        SetModTime(dir / "l.swar", 1001);
+        ExpectSuccess({"-u", "-v", "l.txt"});
+        EXPECT_EQ(ReadFile(dir / "l.swar"), Archive({"a"})) << output.size();
+    }
 }
 
 TEST_F(WendleArchive, UpdateWithOneOutputTestsEachListAgainstTheArchiveJustWritten) {

@@ -30,12 +30,18 @@ struct file_time {
     std::int64_t nanoseconds = 0;
 };
 
-inline bool operator==(const file_time& a, const file_time& b) {
-    return a.seconds == b.seconds && a.nanoseconds == b.nanoseconds;
-}
 inline bool operator<(const file_time& a, const file_time& b) {
     return a.seconds != b.seconds ? a.seconds < b.seconds : a.nanoseconds < b.nanoseconds;
 }
+
+// The last-write time and the length of an open file.
+struct file_status {
+    file_time last_write;
+    std::uint64_t length = 0;
+};
+
+// False when the status of the open file cannot be read.
+bool status_of(std::FILE* file, file_status& status);
 
 // The last-write time of a regular file, taken from the file opened for
 // reading. False when it cannot be opened that way.

@@ -52,18 +52,27 @@ input_file open_for_reading(const std::string& path) {
     return input_file(file);
 }
 
-bool last_write_time(const std::string& path, file_time& time) {
-    const input_file file = open_for_reading(path);
-    struct stat status;
-    if (!file || ::fstat(::fileno(file.get()), &status) != 0)
+bool status_of(std::FILE* file, file_status& status) {
+    struct stat st;
+    if (::fstat(::fileno(file), &st) != 0 || st.st_size < 0)
         return false;
 #if defined(__APPLE__)
-    time.seconds = status.st_mtimespec.tv_sec;
-    time.nanoseconds = status.st_mtimespec.tv_nsec;
+    status.last_write.seconds = st.st_mtimespec.tv_sec;
+    status.last_write.nanoseconds = st.st_mtimespec.tv_nsec;
 #else
-    time.seconds = status.st_mtim.tv_sec;
-    time.nanoseconds = status.st_mtim.tv_nsec;
+    status.last_write.seconds = st.st_mtim.tv_sec;
+    status.last_write.nanoseconds = st.st_mtim.tv_nsec;
 #endif
+    status.length = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+bool last_write_time(const std::string& path, file_time& time) {
+    const input_file file = open_for_reading(path);
+    file_status status;
+    if (!file || !status_of(file.get(), status))
+        return false;
+    time = status.last_write;
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include "util/cmdline.h"
 #include "util/stream.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -92,20 +93,6 @@ private:
     std::string output_;
 };
 
-// 1 when the last-write time of `output` is strictly later than that of
-// `input`, 0 when both are equal, -1 when it is earlier or either time
-// cannot be read.
-int compare_file_times(const std::string& input, const std::string& output) {
-    platform::file_time input_time;
-    platform::file_time output_time;
-    if (!platform::last_write_time(input, input_time) ||
-        !platform::last_write_time(output, output_time))
-        return -1;
-    if (input_time < output_time)
-        return 1;
-    return input_time == output_time ? 0 : -1;
-}
-
 // The list file's name up to its last "." (anywhere in the path), then ".swar".
 std::string archive_name_for(const std::string& list) {
     const std::size_t dot = list.find_last_of('.');
@@ -136,17 +123,63 @@ std::vector<std::string> read_list(std::FILE* file, const std::string& path) {
     return names;
 }
 
-// True when the archive at `output` is newer than the list file and every
-// wave file it names.
+constexpr strm::block_tag archive_magic("SWAR");
+constexpr std::uint16_t archive_version = 0x0100;
+constexpr strm::block_tag data_block_kind("DATA");
+
+// True when `file`, of `length` bytes, starts with the headers of a finished
+// wave archive: the file header and the "DATA" block header with the values
+// the writer leaves. The file size is the writer's last write, so an archive
+// whose writing was cut short records a size that is not the file's length.
+bool holds_finished_archive(std::FILE* file, std::uint64_t length) {
+    try {
+        const strm::block_tag magic = strm::read_tag(file);
+        const std::uint16_t byte_order = strm::read_u16(file);
+        const std::uint16_t version = strm::read_u16(file);
+        const std::uint32_t file_size = strm::read_u32(file);
+        const std::uint16_t header_size = strm::read_u16(file);
+        const std::uint16_t block_count = strm::read_u16(file);
+        const strm::block_tag kind = strm::read_tag(file);
+        const std::uint32_t block_size = strm::read_u32(file);
+        return magic == archive_magic && byte_order == strm::byte_order_mark &&
+               version == archive_version && file_size == length &&
+               header_size == strm::file_header_size && block_count == 1 &&
+               kind == data_block_kind && block_size == file_size - strm::file_header_size;
+    } catch (const strm::failure&) {
+        return false;
+    }
+}
+
+// The last-write time of the archive at `path`; false unless it is a regular
+// file holding a finished archive.
+bool finished_archive_time(const std::string& path, platform::file_time& time) {
+    const platform::input_file file = platform::open_for_reading(path);
+    platform::file_status status;
+    if (!file || !platform::status_of(file.get(), status) ||
+        !holds_finished_archive(file.get(), status.length))
+        return false;
+    time = status.last_write;
+    return true;
+}
+
+// True when the last-write time of `input` can be read and is strictly
+// earlier than `output_time`.
+bool written_before(const std::string& input, const platform::file_time& output_time) {
+    platform::file_time input_time;
+    return platform::last_write_time(input, input_time) && input_time < output_time;
+}
+
+// True when `output` holds a finished archive that is newer than the list file
+// and every wave file it names. An unfinished one, as a killed run leaves it,
+// is out of date whatever its time.
 bool archive_is_current(const std::string& list, const std::vector<std::string>& waves,
                         const std::string& output) {
-    if (compare_file_times(list, output) != 1)
+    platform::file_time output_time;
+    if (!finished_archive_time(output, output_time) || !written_before(list, output_time))
         return false;
-    for (const std::string& wave : waves) {
-        if (compare_file_times(wave, output) != 1)
-            return false;
-    }
-    return true;
+    return std::all_of(waves.begin(), waves.end(), [&](const std::string& wave) {
+        return written_before(wave, output_time);
+    });
 }
 
 bool same_path(const std::string& a, const std::string& b) {
@@ -223,8 +256,8 @@ void write_wave_archive(std::FILE* out, const std::vector<std::string>& waves) {
     std::vector<strm::writeback_field> offsets(waves.size());
     std::vector<unsigned char> buffer(copy_buffer_size);
 
-    strm::file_header_writer header(out, strm::block_tag("SWAR"), 0x0100, 1);
-    strm::block_writer data(out, strm::block_tag("DATA"));
+    strm::file_header_writer header(out, archive_magic, archive_version, 1);
+    strm::block_writer data(out, data_block_kind);
     for (int i = 0; i < 8; ++i)
         strm::write_u32(out, 0);
     strm::write_u32(out, static_cast<std::uint32_t>(waves.size()));

@@ -27,6 +27,11 @@ using position = std::uint64_t;
 // The largest value a 32-bit size or offset field can hold.
 constexpr position max_field_value = 0xFFFFFFFFu;
 
+// The generic file header: its length and the byte-order mark it starts with
+// after the magic.
+constexpr std::uint16_t file_header_size = 16;
+constexpr std::uint16_t byte_order_mark = 0xFEFF;
+
 inline position tell(std::FILE* stream) {
     const long at = std::ftell(stream);
     if (at < 0)
@@ -198,10 +203,10 @@ public:
                        std::uint16_t block_count)
         : stream_(stream) {
         write(stream_, magic);
-        write_u16(stream_, 0xFEFF);
+        write_u16(stream_, byte_order_mark);
         write_u16(stream_, version);
         write_u32(stream_, 0);
-        write_u16(stream_, 16);
+        write_u16(stream_, file_header_size);
         write_u16(stream_, block_count);
         write(stream_, align(4));
     }
