@@ -253,6 +253,20 @@ TEST_F(WendleArchive, EachFailureHasItsMessageAndLeavesNoPartialArchive) {
     }
 }
 
+TEST_F(WendleArchive, OneOutputThatIsAnyListFileOfTheRunIsRefused) {
+    WriteFile(dir / "a.swav", Wave("a"));
+    for (const char* list : {"l1.txt", "l2.txt", "l3.txt"})
+        WriteFile(dir / list, "a.swav\n");
+    ASSERT_EQ(symlink("l1.txt", (dir / "alias.txt").c_str()), 0);
+    ExpectFailure({"-o", "alias.txt", "l2.txt", "l3.txt", "l1.txt"}, "Cannot open alias.txt for writing.");
+    EXPECT_EQ(ReadFile(dir / "l1.txt"), "a.swav\n");
+    // A list file that is a link to the output becomes it once the first
+    // archive has been written.
+    ASSERT_EQ(symlink("out.swar", (dir / "later.txt").c_str()), 0);
+    ExpectFailure({"-o", "out.swar", "l1.txt", "l2.txt", "later.txt"}, "Cannot open out.swar for writing.");
+    EXPECT_EQ(ReadFile(dir / "out.swar"), Archive({"a"}));
+}
+
 TEST_F(WendleArchive, FifoOutputFailsAtOnceWithoutAReaderAndIsNeverRemoved) {
     WriteFile(dir / "a.swav", Wave("a"));
     WriteFile(dir / "l.txt", "a.swav\n");

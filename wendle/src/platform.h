@@ -47,8 +47,21 @@ bool status_of(std::FILE* file, file_status& status);
 // reading. False when it cannot be opened that way.
 bool last_write_time(const std::string& path, file_time& time);
 
-// True when both paths exist and lead to the same file, links followed.
-bool same_file(const std::string& a, const std::string& b);
+// Which file a path leads to: its device and inode.
+struct file_id {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+};
+
+inline bool operator==(const file_id& a, const file_id& b) {
+    return a.device == b.device && a.inode == b.inode;
+}
+inline bool operator<(const file_id& a, const file_id& b) {
+    return a.device != b.device ? a.device < b.device : a.inode < b.inode;
+}
+
+// The file that `path` leads to, links followed; false when there is none.
+bool identify(const std::string& path, file_id& id);
 
 // Opens a file for binary writing, creating it or emptying it, without
 // waiting for a reader of a FIFO; null on failure.
@@ -57,8 +70,7 @@ std::FILE* open_for_writing(const std::string& path);
 // What an output stream was opened on, to know later what may be removed.
 struct output_identity {
     bool regular = false;
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
+    file_id file;
 };
 
 output_identity identify(std::FILE* file);

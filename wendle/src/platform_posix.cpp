@@ -17,9 +17,11 @@ bool representable(const std::string& path) {
     return path.find('\0') == std::string::npos;
 }
 
-bool same_identity(const struct stat& status, const output_identity& identity) {
-    return static_cast<std::uint64_t>(status.st_dev) == identity.device &&
-           static_cast<std::uint64_t>(status.st_ino) == identity.inode;
+file_id id_of(const struct stat& status) {
+    file_id id;
+    id.device = static_cast<std::uint64_t>(status.st_dev);
+    id.inode = static_cast<std::uint64_t>(status.st_ino);
+    return id;
 }
 
 // Clears O_NONBLOCK, set only so that opening could not wait; false on failure.
@@ -76,11 +78,12 @@ bool last_write_time(const std::string& path, file_time& time) {
     return true;
 }
 
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat first, second;
-    return representable(a) && representable(b) && ::stat(a.c_str(), &first) == 0 &&
-           ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+bool identify(const std::string& path, file_id& id) {
+    struct stat status;
+    if (!representable(path) || ::stat(path.c_str(), &status) != 0)
+        return false;
+    id = id_of(status);
+    return true;
 }
 
 std::FILE* open_for_writing(const std::string& path) {
@@ -106,8 +109,7 @@ output_identity identify(std::FILE* file) {
     struct stat status;
     if (::fstat(::fileno(file), &status) == 0) {
         identity.regular = S_ISREG(status.st_mode);
-        identity.device = static_cast<std::uint64_t>(status.st_dev);
-        identity.inode = static_cast<std::uint64_t>(status.st_ino);
+        identity.file = id_of(status);
     }
     return identity;
 }
@@ -118,10 +120,10 @@ void discard_output(const std::string& path, const output_identity& identity) {
     struct stat status;
     // Emptying first also clears the data that other hard links or a
     // symbolic link would still show after the name is gone.
-    if (::stat(path.c_str(), &status) == 0 && same_identity(status, identity))
+    if (::stat(path.c_str(), &status) == 0 && id_of(status) == identity.file)
         static_cast<void>(::truncate(path.c_str(), 0));
     if (::lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
-        same_identity(status, identity))
+        id_of(status) == identity.file)
         ::unlink(path.c_str());
 }
 

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -182,28 +183,59 @@ bool archive_is_current(const std::string& list, const std::vector<std::string>&
     });
 }
 
-bool same_path(const std::string& a, const std::string& b) {
-    return path_parts(a).full_text() == path_parts(b).full_text() || platform::same_file(a, b);
-}
-
-// True when writing `output` would overwrite an input of the run: the list
-// file at hand, one of its wave files, or, with -o, any list file.
-bool output_is_input(const std::string& output, const std::string& list,
-                     const std::vector<std::string>& waves, const archive_options& options) {
-    if (same_path(output, list))
-        return true;
-    for (const std::string& wave : waves) {
-        if (same_path(output, wave))
-            return true;
-    }
-    if (!options.output().empty()) {
-        for (const std::string& operand : options.operands()) {
-            if (same_path(output, operand))
-                return true;
+// Tells whether writing an output would overwrite an input of the run: the
+// list file at hand, one of its wave files, or, with -o, any list file. Two
+// paths are the same when their normalised texts are, or when both lead to one
+// file. The output is identified once per test and each input once; with many
+// list files, comparing every pair would take quadratic time.
+class input_guard {
+public:
+    explicit input_guard(const archive_options& options) : options_(options) {
+        if (one_output()) {
+            for (const std::string& list : options.operands())
+                list_texts_.insert(path_parts(list).full_text());
         }
     }
-    return false;
-}
+
+    bool is_input(const std::string& output, const std::string& list,
+                  const std::vector<std::string>& waves) {
+        const std::string text = path_parts(output).full_text();
+        platform::file_id id;
+        const bool exists = platform::identify(output, id);
+        const auto same = [&](const std::string& path) {
+            platform::file_id other;
+            return path_parts(path).full_text() == text ||
+                   (exists && platform::identify(path, other) && other == id);
+        };
+        if (same(list) || std::any_of(waves.begin(), waves.end(), same))
+            return true;
+        if (!one_output())
+            return false;
+        if (list_texts_.count(text) != 0)
+            return true;
+        if (!exists)
+            return false;
+        // A list file can be the output only once the output exists; from then
+        // on the run changes nothing but its contents, so one look suffices.
+        if (!lists_identified_) {
+            for (const std::string& operand : options_.operands()) {
+                platform::file_id list_id;
+                if (platform::identify(operand, list_id))
+                    list_files_.insert(list_id);
+            }
+            lists_identified_ = true;
+        }
+        return list_files_.count(id) != 0;
+    }
+
+private:
+    bool one_output() const { return !options_.output().empty(); }
+
+    const archive_options& options_;
+    std::set<std::string> list_texts_;
+    std::set<platform::file_id> list_files_;
+    bool lists_identified_ = false;
+};
 
 constexpr std::size_t copy_buffer_size = 0x10000;
 // Offset of the wave count; the offset table follows it.
@@ -310,7 +342,7 @@ void write_archive_file(const std::string& path, const std::vector<std::string>&
 
 // Handles one list file: names its wave files, skips an archive that is
 // current (with -u), and otherwise writes the archive.
-void build_archive(const std::string& list, const archive_options& options) {
+void build_archive(const std::string& list, const archive_options& options, input_guard& inputs) {
     const std::string output = options.output().empty() ? archive_name_for(list) : options.output();
     const platform::input_file list_file = platform::open_for_reading(list);
     if (!list_file)
@@ -325,7 +357,7 @@ void build_archive(const std::string& list, const archive_options& options) {
             std::cout << "wendle: " << output << " is update." << std::endl;
         return;
     }
-    if (output_is_input(output, list, waves, options))
+    if (inputs.is_input(output, list, waves))
         throw my_exception("Cannot open " + output + " for writing.");
     write_archive_file(output, waves);
 }
@@ -341,8 +373,9 @@ int main(int argc, char** argv) {
     try {
         archive_options options;
         options.parse(argc, argv);
+        input_guard inputs(options);
         for (const std::string& list : options.operands())
-            build_archive(list, options);
+            build_archive(list, options, inputs);
         return 0;
     } catch (const cmdline_exception& e) {
         std::cerr << "wendle: " << e.what() << std::endl
