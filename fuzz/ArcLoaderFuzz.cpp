@@ -21,13 +21,16 @@ namespace {
 class CSumStream : public XALFcl::COutputStream {
 public:
     void Write(const void* buffer, std::uint64_t count) override {
+        const auto* bytes = static_cast<const std::uint8_t*>(buffer);
         for (std::uint64_t i = 0; i < count; ++i)
-            WriteU8(static_cast<const std::uint8_t*>(buffer)[i]);
+            sum += bytes[i];
     }
-    void WriteU8(std::uint8_t value) override { sum += value; }
-    void WriteU16(std::uint16_t value) override { sum += value; }
-    void WriteU32(std::uint32_t value) override { sum += value; }
     std::uint32_t sum = 0;
+
+protected:
+    void WriteBytes(const std::uint8_t* bytes, int width) override {
+        Write(bytes, static_cast<std::uint64_t>(width));
+    }
 };
 
 // Reads every byte of every loaded member, so that a member whose range was
