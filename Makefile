@@ -1,12 +1,25 @@
 # Thin wrappers over CMake. An IDE can open CMakeLists.txt directly.
 BUILD_DIR  ?= build
 ASAN_DIR   ?= build-asan
+CLANG_DIR  ?= build-clang
+FUZZ_DIR   ?= build-fuzz
+BENCH_DIR  ?= build-release
 PREFIX     ?= /usr/local
 JOBS       ?= 2
 CMAKE      ?= cmake
 CTEST      ?= ctest
+CLANGXX    ?= clang++
+# How long `make fuzz` runs each fuzz target, in seconds.
+FUZZ_SECONDS ?= 60
+# Size of the big archive that `make bench` builds, in MiB (it needs about
+# twice that in free space under $TMPDIR).
+BENCH_MIB  ?= 1024
 
-.PHONY: all configure test test-asan demo install bench fuzz clean check-gtest
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+                UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+.PHONY: all configure test test-asan test-clang demo install bench fuzz fuzz-build \
+        fuzz-replay clean check-gtest check-clang
 
 all: configure
 	$(CMAKE) --build $(BUILD_DIR) -j$(JOBS)
@@ -20,6 +33,12 @@ check-gtest:
 	  exit 1; \
 	fi
 
+check-clang:
+	@if ! command -v $(CLANGXX) >/dev/null 2>&1; then \
+	  echo "$(CLANGXX) is missing: install the Debian packages clang and libclang-rt-dev." >&2; \
+	  exit 1; \
+	fi
+
 test: check-gtest
 	$(CMAKE) -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKO_WERROR=ON
 	$(CMAKE) --build $(BUILD_DIR) -j$(JOBS)
@@ -28,8 +47,34 @@ test: check-gtest
 test-asan: check-gtest
 	$(CMAKE) -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DVELKO_WERROR=ON -DVELKO_SANITIZE=ON
 	$(CMAKE) --build $(ASAN_DIR) -j$(JOBS)
-	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  $(CTEST) --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
+	$(SANITIZER_ENV) $(CTEST) --test-dir $(ASAN_DIR) --output-on-failure -j$(JOBS)
+
+# Everything, tests included, built with clang++ and warnings as errors, then
+# the tests run.
+test-clang: check-gtest check-clang
+	$(CMAKE) -S . -B $(CLANG_DIR) -DCMAKE_CXX_COMPILER=$(CLANGXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVELKO_WERROR=ON
+	$(CMAKE) --build $(CLANG_DIR) -j$(JOBS)
+	$(CTEST) --test-dir $(CLANG_DIR) --output-on-failure -j$(JOBS)
+
+# The fuzz targets, built with clang, libFuzzer and the sanitizers.
+fuzz-build: check-clang
+	$(CMAKE) -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=$(CLANGXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVELKO_WERROR=ON -DVELKO_SANITIZE=ON -DVELKO_FUZZ=ON -DVELKO_TESTS=OFF
+	$(CMAKE) --build $(FUZZ_DIR) -j$(JOBS) --target velko_fuzzers
+
+# Each fuzz target once over its committed corpus (what CI runs).
+fuzz-replay: fuzz-build
+	$(SANITIZER_ENV) ./fuzz/run.sh $(FUZZ_DIR) replay
+
+# Each fuzz target for FUZZ_SECONDS on a scratch copy of its corpus.
+fuzz: fuzz-build
+	$(SANITIZER_ENV) ./fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+bench:
+	$(CMAKE) -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DVELKO_TESTS=OFF
+	$(CMAKE) --build $(BENCH_DIR) -j$(JOBS) --target trovel
+	./bench/run.sh $(BENCH_DIR) $(BENCH_MIB)
 
 demo: all
 	./examples/demo.sh $(BUILD_DIR)
@@ -38,4 +83,4 @@ install: all
 	$(CMAKE) --install $(BUILD_DIR) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(CLANG_DIR) $(FUZZ_DIR) $(BENCH_DIR)
