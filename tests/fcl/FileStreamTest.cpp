@@ -90,6 +90,13 @@ TEST(FileStreamTest, ReadErrorMarksFailureAndPassesTheException) {
 }
 
 TEST(FileStreamTest, WriteErrorMarksFailureButSeekErrorDoesNot) {
+    TempDir dir;
+    CFileOutputStream other(dir / "f");
+    EXPECT_THROW(other.Seek(-1, SEEK_SET), CFileException);
+    EXPECT_EQ(other.state, 0);
+
+    if (!testsupport::Exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
     CFileOutputStream out("/dev/full");
     const std::vector<std::uint8_t> block(1 << 20, 0);
     try {
@@ -100,11 +107,6 @@ TEST(FileStreamTest, WriteErrorMarksFailureButSeekErrorDoesNot) {
         EXPECT_EQ(e.subject, "/dev/full");
     }
     EXPECT_EQ(out.state, CIosBase::kFailure);
-
-    TempDir dir;
-    CFileOutputStream other(dir / "f");
-    EXPECT_THROW(other.Seek(-1, SEEK_SET), CFileException);
-    EXPECT_EQ(other.state, 0);
 }
 
 } // namespace
