@@ -4,6 +4,7 @@
 #include "arc/Archive.h"
 #include "arc/ArchiveImage.h"
 #include "fcl/Exception.h"
+#include "fcl/File.h"
 #include "fcl/FileStream.h"
 #include "fcl/MemoryStream.h"
 
@@ -16,6 +17,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+
+#include <sys/stat.h>
 
 using namespace XALArc;
 using namespace testsupport;
@@ -307,14 +310,82 @@ TEST_F(ArcSaverReplace, LinkAtTemporaryNameIsRemovedNotFollowed) {
     EXPECT_FALSE(Exists(temporary));
 }
 
+// The new backup is made under the staging name and renamed over the old
+// one only when complete: a directory at the staging name defeats both the
+// link and the copy (as root too), one at the backup name the rename.
 TEST_F(ArcSaverReplace, BackupThatCannotBeMadeChangesNothing) {
+    const std::string staging = CArcSaver::BackupStagingName(path);
+    EXPECT_EQ(staging, backupName + "@@@");
+    for (const std::string& obstacle : {staging, backupName}) {
+        WriteFile(path, "OLD");
+        if (obstacle == staging)
+            WriteFile(backupName, "OLDER");
+        MakeDirs(obstacle + "/inside");
+        std::string subject;
+        EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(true); }, subject),
+                  XALFcl::CFileException::kCannotWrite);
+        EXPECT_EQ(subject, backupName);
+        EXPECT_EQ(ReadFile(path), "OLD");
+        EXPECT_FALSE(Exists(temporary));
+        EXPECT_TRUE(Exists(obstacle + "/inside"));
+        if (obstacle == staging) {
+            EXPECT_EQ(ReadFile(backupName), "OLDER");
+            std::filesystem::remove_all(staging);
+            std::filesystem::remove(backupName);
+        }
+    }
+}
+
+TEST_F(ArcSaverReplace, LeftoverOfADeadRunIsReplaced) {
     WriteFile(path, "OLD");
-    MakeDirs(backupName + "/inside");
-    std::string subject;
-    EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(true); }, subject), XALFcl::CFileException::kCannotWrite);
-    EXPECT_EQ(subject, backupName);
-    EXPECT_EQ(ReadFile(path), "OLD");
+    WriteFile(temporary, "LEFTOVER");
+    WriteFile(CArcSaver::BackupStagingName(path), "LEFTOVER");
+    Save(true);
+    EXPECT_EQ(ReadFile(path), newBytes);
+    EXPECT_EQ(ReadFile(backupName), "OLD");
     EXPECT_FALSE(Exists(temporary));
+    EXPECT_FALSE(Exists(CArcSaver::BackupStagingName(path)));
+}
+
+// Another run writing the temporary file holds it locked (here this test,
+// through the same open mode): the save fails before it changes anything.
+TEST_F(ArcSaverReplace, TemporaryFileOfALiveRunIsLeftAlone) {
+    WriteFile(path, "OLD");
+    WriteFile(backupName, "OLDER");
+    XALFcl::CFile holder(temporary, "wbl");
+    holder.PutChar('L');
+    std::fflush(holder.GetHandle());
+    std::string subject;
+    EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(true); }, subject),
+              XALFcl::CFileException::kCannotOpen);
+    EXPECT_EQ(subject, temporary);
+    EXPECT_EQ(ReadFile(path), "OLD");
+    EXPECT_EQ(ReadFile(backupName), "OLDER");
+    EXPECT_EQ(ReadFile(temporary), "L");
+    holder.Close();
+    Save(true);
+    EXPECT_EQ(ReadFile(path), newBytes);
+}
+
+int Mode(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? static_cast<int>(info.st_mode & 0777) : -1;
+}
+
+TEST_F(ArcSaverReplace, ArchiveAndBackupKeepThePermissionsOfTheOldArchive) {
+    for (const int mode : {0600, 0620, 0644}) {
+        WriteFile(path, "OLD");
+        ASSERT_EQ(chmod(path.c_str(), static_cast<mode_t>(mode)), 0);
+        Save(true);
+        EXPECT_EQ(Mode(path), mode);
+        EXPECT_EQ(Mode(backupName), mode);
+    }
+    // A new archive gets the default mode.
+    std::filesystem::remove(path);
+    const mode_t mask = umask(022);
+    Save(false);
+    umask(mask);
+    EXPECT_EQ(Mode(path), 0644);
 }
 
 TEST_F(ArcSaverReplace, FailedRenameRemovesTemporary) {

@@ -7,7 +7,9 @@
 
 #include <filesystem>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -63,6 +65,31 @@ TEST(FileTest, ExclusiveCreationFailsOnAnythingAlreadyThere) {
     EXPECT_TRUE(file.Open(dir / "old", "wb"));
     file.Close();
     EXPECT_EQ(ReadFile(dir / "old"), "");
+}
+
+// Without a reader the open fails at once instead of waiting for one (a
+// hang here stalls the test); with one, writing works as on any file.
+TEST(FileTest, WritingAFifoNeverWaitsForAReader) {
+    TempDir dir;
+    const std::string fifo = dir / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    CFile file;
+    EXPECT_FALSE(file.Open(fifo, "wb"));
+    EXPECT_EQ(Thrown([&] { CFile opened(fifo, "wb"); }).subject, fifo);
+
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(file.Open(fifo, "wb"));
+    file.PutChar('x');
+    file.Finish();
+    char byte = 0;
+    EXPECT_EQ(read(reader, &byte, 1), 1);
+    EXPECT_EQ(byte, 'x');
+    close(reader);
+
+    ASSERT_TRUE(file.Open("/dev/null", "wb"));
+    file.PutChar('x');
+    file.Finish();
 }
 
 TEST(FileTest, GetCharTellsByteFFFromEndOfFile) {

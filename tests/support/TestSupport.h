@@ -31,10 +31,47 @@ struct RunResult {
     std::string err;      // standard error
 };
 
-// Runs `program` with `args` (argv[1]...) in the directory `cwd`, with an
-// empty standard input, and waits for it.
+// How long a program may run before it is killed and the test fails.
+constexpr int kRunTimeoutSeconds = 60;
+
+// `program` with `args` (argv[1]...) running in the background in the
+// directory `cwd`, with an empty standard input and its standard output and
+// error captured. Killed (SIGKILL) if it is still running when the object
+// goes away.
+class Process {
+public:
+    Process(const std::string& program, const std::vector<std::string>& args,
+            const std::string& cwd);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // SIGSTOP, returning once it has stopped; false when it ended first.
+    bool Stop();
+    void Continue();    // SIGCONT
+    void Kill();        // SIGKILL
+    // Whether it has ended, without waiting.
+    bool Ended();
+    // Waits for the end and collects its output. When it runs longer than
+    // `timeoutSeconds`, it is killed and the current test fails.
+    RunResult Wait(int timeoutSeconds = kRunTimeoutSeconds);
+
+private:
+    // waitpid with `flags`; true when it reported a stop or the end, which
+    // is then recorded.
+    bool Reap(int flags);
+
+    std::string command_;     // program and arguments, for messages
+    int pid_ = -1;
+    int out_ = -1, err_ = -1; // read ends of the output pipes
+    bool ended_ = false;
+    int status_ = -1;         // as RunResult::status, once ended
+};
+
+// Runs `program` with `args` in the directory `cwd` and waits for it (see
+// Process).
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
-              const std::string& cwd);
+              const std::string& cwd, int timeoutSeconds = kRunTimeoutSeconds);
 
 // Whole-file helpers; they fail the current test on error.
 void WriteFile(const std::string& path, const std::string& bytes);

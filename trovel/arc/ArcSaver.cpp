@@ -42,7 +42,10 @@ std::string ArchivePathOf(CArcEntry& entry) {
     return path;
 }
 
-// A file this save created and must not leave behind unless it completes.
+// A file this save creates under a name that other runs may use too (the
+// temporary file, the backup's staging copy), opened with mode "wbl" and
+// held locked until the save ends. Unless kept, it is removed then, but only
+// while its name still refers to it: anything else there is not ours.
 // Declared before the stream that writes the file, so that the stream is
 // closed before the file is removed.
 class COwnedSideFile {
@@ -51,48 +54,74 @@ public:
     COwnedSideFile(const COwnedSideFile&) = delete;
     COwnedSideFile& operator=(const COwnedSideFile&) = delete;
     ~COwnedSideFile() {
-        if (!path.empty())
+        if (!path.empty() && lock.IsAt(path))
             Platform::RemoveFile(path);
     }
 
-    void Own(const std::string& path_) { path = path_; }
+    void Own(const std::string& path_, std::FILE* file) {
+        if (!lock.Hold(file))
+            throw CFileException(CFileException::kCannotOpen, path_);
+        path = path_;
+    }
+    // "Cannot write to file." naming the file when its name has been taken
+    // from it (renamed away, or replaced by another file).
+    void CheckName() const {
+        if (!lock.IsAt(path))
+            throw CFileException(CFileException::kCannotWrite, path);
+    }
     void Keep() { path.clear(); }
 
 private:
     std::string path;
+    Platform::FileLock lock;
 };
 
-// Copies `from` into a new file `to`; any failure removes the partial copy
-// and raises "Cannot write to file." naming `to`.
+// Copies `from` into a new file `to` with the same permission bits; any
+// failure raises CFileException and removes the partial copy.
 void CopyFile(const std::string& from, const std::string& to) {
+    XALFcl::CFile in(from, "rb");
     COwnedSideFile copy;
-    try {
-        XALFcl::CFile in(from, "rb");
-        XALFcl::CFile out(to, "wbx");
-        copy.Own(to);
-        std::vector<std::uint8_t> block(1 << 20);
-        for (;;) {
-            const std::uint64_t n = in.Read(block.data(), block.size());
-            if (n == 0)
-                break;
-            if (out.Write(block.data(), n) != n)
-                throw CFileException(CFileException::kCannotWrite, to);
-        }
-        out.Finish();
-    } catch (const CFileException&) {
+    XALFcl::CFile out(to, "wbl");
+    copy.Own(to, out.GetHandle());
+    Platform::FileStatus source;
+    if (!Platform::GetOpenStatus(in.GetHandle(), source) ||
+        !Platform::SetPermissions(out.GetHandle(), source.permissions))
         throw CFileException(CFileException::kCannotWrite, to);
+    std::vector<std::uint8_t> block(1 << 20);
+    for (;;) {
+        const std::uint64_t n = in.Read(block.data(), block.size());
+        if (n == 0)
+            break;
+        if (out.Write(block.data(), n) != n)
+            throw CFileException(CFileException::kCannotWrite, to);
     }
+    out.Finish();
     copy.Keep();
 }
 
 // Keeps the archive that is about to be replaced under the backup name: a
-// second link to it where the file system allows, a copy elsewhere.
-void MakeBackup(const std::string& archivePath, const std::string& backupName) {
+// second link to it where the file system allows, a copy elsewhere. It is
+// made under the staging name and renamed over the old backup only when
+// complete, so that a failure leaves the old backup as it was. Any failure
+// is "Cannot write to file." naming the backup name.
+void MakeBackup(const std::string& archivePath, const std::string& backupName,
+                const std::string& stagingName) {
     if (!XALFcl::PathExists(archivePath))
         return;
-    Platform::RemoveFile(backupName);
-    if (!Platform::HardLink(archivePath, backupName))
-        CopyFile(archivePath, backupName);
+    // Only a run holding the lock of the archive's temporary file gets here,
+    // and archives that share a backup name share the temporary name: what
+    // is at the staging name is a dead run's leftover.
+    Platform::RemoveFile(stagingName);
+    try {
+        if (!Platform::HardLink(archivePath, stagingName))
+            CopyFile(archivePath, stagingName);
+    } catch (const CFileException&) {
+        throw CFileException(CFileException::kCannotWrite, backupName);
+    }
+    if (!Platform::RenameReplace(stagingName, backupName)) {
+        Platform::RemoveFile(stagingName);
+        throw CFileException(CFileException::kCannotWrite, backupName);
+    }
 }
 
 } // namespace
@@ -249,12 +278,19 @@ std::string CArcSaver::BackupName(const std::string& archivePath) {
     return SideFileName(archivePath, "bak");
 }
 
+std::string CArcSaver::BackupStagingName(const std::string& archivePath) {
+    return BackupName(archivePath) + "@@@";
+}
+
 void CArcSaver::Save(const std::string& archivePath) {
     const std::string temporaryName = TemporaryName(archivePath);
     const std::string backupName = BackupName(archivePath);
+    const std::string stagingName = BackupStagingName(archivePath);
     RefuseSideFileOverArchive(temporaryName, archivePath);
-    if (backup)
+    if (backup) {
         RefuseSideFileOverArchive(backupName, archivePath);
+        RefuseSideFileOverArchive(stagingName, archivePath);
+    }
 
     const auto align = static_cast<std::uint64_t>(alignment);
     CArchiveInfo info(align);
@@ -270,24 +306,36 @@ void CArcSaver::Save(const std::string& archivePath) {
     layout.fileSize = layout.contentStart + info.imageSize;
     CheckLimits(info, layout, archivePath);
 
-    // Whatever is at the temporary name goes; the new file is then created
-    // exclusively, so it is never reached through a link.
-    Platform::RemoveFile(temporaryName);
+    // Runs saving at once (one archive, or two that share the temporary
+    // name) must not write into each other's temporary file: it is created
+    // afresh and locked until the save ends, and a run that meets a locked
+    // one fails with "Cannot open file." before it changes anything.
     COwnedSideFile temporary;
-    XALFcl::CFileOutputStream out(temporaryName, "wbx");
-    temporary.Own(temporaryName);
+    XALFcl::CFileOutputStream out(temporaryName, "wbl");
+    temporary.Own(temporaryName, out.GetFile().GetHandle());
+    // The new archive keeps the permission bits of the one it replaces; the
+    // file starts owner-only, so it is never more open than the archive.
+    Platform::FileStatus old;
+    const std::uint32_t permissions = Platform::GetStatus(archivePath, old)
+        ? old.permissions : Platform::DefaultPermissions();
+    if (!Platform::SetPermissions(out.GetFile().GetHandle(), permissions))
+        throw CFileException(CFileException::kCannotWrite, temporaryName);
     WriteArchive(out, info, layout);
     if (out.state & XALFcl::CIosBase::kFailure)
         throw CFileException(CFileException::kCannotWrite, temporaryName);
     out.Close();
 
+    // The lock keeps other runs away, not everything else: only the file
+    // that this run wrote may replace the backup and the archive.
+    temporary.CheckName();
     if (backup)
-        MakeBackup(archivePath, backupName);
+        MakeBackup(archivePath, backupName, stagingName);
     // The rename replaces the old archive in one step: there is never a
     // moment without an archive at its path. Members loaded from the old
     // archive keep it open; POSIX renames over an open file, while a Windows
     // port must close their archive image (or open it for shared deletion)
     // before this rename.
+    temporary.CheckName();
     if (!Platform::RenameReplace(temporaryName, archivePath))
         throw CFileException(CFileException::kCannotWrite, archivePath);
     temporary.Keep();

@@ -21,14 +21,19 @@ public:
     CArcSaver(CArchive& archive, std::int32_t alignment, bool withNameTable, bool backup);
 
     // Writes the archive to `archivePath`, replacing the old archive
-    // atomically. Failures leave by CFileException or CArcException and
-    // change nothing on disk but the backup, when one was asked for.
+    // atomically; the new archive keeps the old one's permission bits.
+    // Failures leave by CFileException or CArcException and change neither
+    // the archive nor its backup. A run that meets the temporary file of
+    // another run still saving fails with "Cannot open file." naming it.
     void Save(const std::string& archivePath);
 
     // The side files of a save: the archive path with the host's separators
     // and its extension replaced by "@@@" or "bak".
     static std::string TemporaryName(const std::string& archivePath);
     static std::string BackupName(const std::string& archivePath);
+    // Where a new backup is made before it replaces the old one: the backup
+    // name with "@@@" appended, a name that no side-file rule gives.
+    static std::string BackupStagingName(const std::string& archivePath);
 
     class CArchiveInfo;
     class CFatWriter;

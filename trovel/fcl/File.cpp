@@ -18,6 +18,8 @@ bool ModeFor(const char* mode, Platform::OpenMode& openMode) {
         openMode = Platform::OpenMode::WriteTruncate;
     else if (std::strcmp(mode, "wbx") == 0 || std::strcmp(mode, "wx") == 0)
         openMode = Platform::OpenMode::WriteExclusive;
+    else if (std::strcmp(mode, "wbl") == 0 || std::strcmp(mode, "wl") == 0)
+        openMode = Platform::OpenMode::CreateLocked;
     else
         return false;
     return true;

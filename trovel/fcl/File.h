@@ -18,8 +18,11 @@ public:
     virtual ~CFile();
 
     // Closes any open file first. Modes: "rb"/"r" read a regular file only,
-    // "wb"/"w" create or truncate, "wbx"/"wx" create a new file (never
-    // through a link). False on failure or an unknown mode, leaving it closed.
+    // "wb"/"w" create or truncate (never waiting for a FIFO's reader),
+    // "wbx"/"wx" create a new file (never through a link), "wbl"/"wl" create
+    // a new owner-only file locked against other processes, replacing a dead
+    // writer's leftover (Platform::OpenMode::CreateLocked). False on failure
+    // or an unknown mode, leaving it closed.
     bool Open(const std::string& path, const char* mode);
     // Closes without checking (the destructor's path).
     void Close();

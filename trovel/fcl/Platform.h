@@ -24,6 +24,7 @@ struct FileStatus {
     std::uint64_t size = 0;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
+    std::uint32_t permissions = 0;  // the permission bits (0777 on POSIX)
     bool isLink = false;            // only set by GetLinkStatus
 };
 
@@ -36,12 +37,47 @@ bool GetOpenStatus(std::FILE* file, FileStatus& status);
 
 enum class OpenMode {
     Read,            // regular files only; never blocks on a FIFO
-    WriteTruncate,   // create or truncate
+    WriteTruncate,   // create or truncate; fails at once on a FIFO without a reader
     WriteExclusive,  // create a new file; fails when anything (a link too) is there
+    // A new file readable by its owner only, for a name that several
+    // processes may write at once (a temporary file): it is created holding
+    // an exclusive lock that other processes can test, kept until the file
+    // is closed (or longer, see FileLock). What is at the name already goes
+    // first when it is not a regular file (a link is unlinked, never
+    // followed), and when it is a regular file that nobody holds locked (the
+    // leftover of a writer that died). A locked file there belongs to a live
+    // writer: the open fails and the file is left alone.
+    CreateLocked,
 };
 
 // Opens a binary stdio stream, or returns null.
 std::FILE* OpenFile(const std::string& path, OpenMode mode);
+
+// Keeps the lock of a file opened with OpenMode::CreateLocked past the
+// closing of its stream (the stream's close is checked before the file is
+// renamed into place, and the lock must last until then). Released when the
+// object goes away.
+class FileLock {
+public:
+    FileLock() = default;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    ~FileLock();
+
+    // Shares the lock that `file` holds. False when it cannot.
+    bool Hold(std::FILE* file);
+    // Whether `path` itself (not followed) is still the locked file.
+    bool IsAt(const std::string& path) const;
+
+private:
+    std::intptr_t handle = -1;
+};
+
+// Sets the permission bits of an open file.
+bool SetPermissions(std::FILE* file, std::uint32_t permissions);
+// The permission bits that a new file gets by default (on POSIX 0666 less
+// the process's umask).
+std::uint32_t DefaultPermissions();
 
 // 64-bit positioning of a stdio stream; origin is SEEK_SET, SEEK_CUR or SEEK_END.
 bool SeekFile(std::FILE* file, std::int64_t offset, int origin);

@@ -11,6 +11,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -32,6 +33,7 @@ void FillStatus(const struct stat& info, FileStatus& status) {
     status.size = static_cast<std::uint64_t>(info.st_size);
     status.device = static_cast<std::uint64_t>(info.st_dev);
     status.inode = static_cast<std::uint64_t>(info.st_ino);
+    status.permissions = static_cast<std::uint32_t>(info.st_mode & 0777);
     status.isLink = S_ISLNK(info.st_mode);
 }
 
@@ -43,6 +45,16 @@ int OpenRetrying(const std::string& path, int flags, mode_t permissions) {
     return fd;
 }
 
+// Clears O_NONBLOCK on an open descriptor; closes it on failure.
+int MakeBlocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
 // A reader must never block on a FIFO or a device: open without blocking,
 // accept regular files only, then switch back to blocking reads.
 int OpenForReading(const std::string& path) {
@@ -50,13 +62,86 @@ int OpenForReading(const std::string& path) {
     if (fd < 0)
         return -1;
     struct stat info;
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0
-        || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return -1;
     }
-    return fd;
+    return MakeBlocking(fd);
+}
+
+// A writer must not wait for a FIFO's reader: without one the open fails at
+// once (ENXIO); with one, writes block as usual.
+int OpenForWriting(const std::string& path) {
+    const int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    return fd < 0 ? -1 : MakeBlocking(fd);
+}
+
+// The locks of OpenMode::CreateLocked are flock locks: they belong to the
+// open file, so a duplicate of its descriptor keeps them, and they vanish
+// with the last descriptor (a writer that dies leaves an unlocked file).
+bool TryLock(int fd) {
+    int result;
+    do
+        result = ::flock(fd, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+// Whether `path` itself, not followed, is the open file `fd`.
+bool NameRefersTo(int fd, const std::string& path) {
+    struct stat opened, named;
+    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0
+        && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+// OpenMode::CreateLocked. Every round either creates and locks the file, or
+// clears away what was in the way; a round lost to another process (which
+// removed or replaced the name in between) is tried again a few times.
+int CreateLocked(const std::string& path) {
+    constexpr int kRounds = 8;
+    for (int round = 0; round < kRounds; ++round) {
+        const int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            // Until it is locked, another process may take the new file for
+            // a leftover: it then holds the lock (we lose), or has already
+            // removed the name (we start again).
+            const bool locked = TryLock(fd);
+            if (locked && NameRefersTo(fd, path))
+                return fd;
+            ::close(fd);
+            if (!locked)
+                return -1;
+            continue;
+        }
+        if (errno != EEXIST)
+            return -1;
+        struct stat there;
+        if (::lstat(path.c_str(), &there) != 0) {
+            if (errno == ENOENT)
+                continue;
+            return -1;
+        }
+        if (!S_ISREG(there.st_mode)) {
+            if (::unlink(path.c_str()) != 0 && errno != ENOENT)
+                return -1;
+            continue;
+        }
+        const int probe = OpenRetrying(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0);
+        if (probe < 0) {
+            if (errno == ENOENT || errno == ELOOP)
+                continue;
+            return -1;
+        }
+        // A live writer holds its lock until its file has left the name. An
+        // unlocked file is a dead writer's leftover: it is removed under its
+        // lock, unless the name has moved on meanwhile.
+        const bool live = !TryLock(probe);
+        const bool failed = live || (NameRefersTo(probe, path) && ::unlink(path.c_str()) != 0);
+        ::close(probe);
+        if (failed)
+            return -1;
+    }
+    return -1;
 }
 
 } // namespace
@@ -94,10 +179,13 @@ std::FILE* OpenFile(const std::string& path, OpenMode mode) {
         stdioMode = "rb";
         break;
     case OpenMode::WriteTruncate:
-        fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        fd = OpenForWriting(path);
         break;
     case OpenMode::WriteExclusive:
         fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        break;
+    case OpenMode::CreateLocked:
+        fd = CreateLocked(path);
         break;
     }
     if (fd < 0)
@@ -106,6 +194,33 @@ std::FILE* OpenFile(const std::string& path, OpenMode mode) {
     if (file == nullptr)
         ::close(fd);
     return file;
+}
+
+FileLock::~FileLock() {
+    if (handle >= 0)
+        ::close(static_cast<int>(handle));
+}
+
+bool FileLock::Hold(std::FILE* file) {
+    if (handle >= 0)
+        ::close(static_cast<int>(handle));
+    handle = file == nullptr ? -1 : ::fcntl(::fileno(file), F_DUPFD_CLOEXEC, 0);
+    return handle >= 0;
+}
+
+bool FileLock::IsAt(const std::string& path) const {
+    return handle >= 0 && NameRefersTo(static_cast<int>(handle), path);
+}
+
+bool SetPermissions(std::FILE* file, std::uint32_t permissions) {
+    return file != nullptr && ::fchmod(::fileno(file), static_cast<mode_t>(permissions & 0777)) == 0;
+}
+
+std::uint32_t DefaultPermissions() {
+    // The umask can only be read by setting it; the tool is single-threaded.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<std::uint32_t>(0666 & ~mask);
 }
 
 bool SeekFile(std::FILE* file, std::int64_t offset, int origin) {
