@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace testsupport;
@@ -218,6 +220,27 @@ TEST_F(TrovelEdit, IndexHeaderNeverOverwritesAnArchiveMadeByThisRun) {
                   std::string(kListHead) + "<DIR> :        0 /data/\n     0:        3 /data/a.bin\n")
             << mode;
     }
+}
+
+// A header name that is a FIFO: without a reader the run fails at once
+// (the archive stays saved); with one, the reader gets the header.
+TEST_F(TrovelEdit, IndexHeaderAtAFifoNeverWaitsForAReader) {
+    Write("data/a.bin", "aaa");
+    ASSERT_EQ(mkfifo((dir / "t.kpix").c_str(), 0600), 0);
+    auto r = Trovel({"-c", "-i", "t", "data"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "t.kpix: Cannot open file.\n");
+    EXPECT_TRUE(Exists(dir / "t.kpak"));
+
+    const int reader = open((dir / "t.kpix").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    r = Trovel({"-i", "t"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string header(4096, '\0');
+    const ssize_t n = read(reader, &header[0], header.size());
+    close(reader);
+    header.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    EXPECT_NE(header.find("\tKPAK_t_a_bin = 0\n};\n"), std::string::npos) << header;
 }
 
 } // namespace

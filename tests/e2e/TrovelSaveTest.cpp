@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/stat.h>
@@ -56,6 +57,7 @@ protected:
                     ADD_FAILURE() << "no temporary file " << temp;
                     return nullptr;
                 }
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
             if (run->Stop() && Exists(dir / temp))
                 return run;

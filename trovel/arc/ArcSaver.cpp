@@ -313,15 +313,15 @@ void CArcSaver::Save(const std::string& archivePath) {
     COwnedSideFile temporary;
     XALFcl::CFileOutputStream out(temporaryName, "wbl");
     temporary.Own(temporaryName, out.GetFile().GetHandle());
-    // The new archive keeps the permission bits of the one it replaces; the
-    // file starts owner-only, so it is never more open than the archive.
+    WriteArchive(out, info, layout);
+    // The new archive keeps the permission bits of the one it replaces. The
+    // file is owner-only while it is written, and gets them only now, so
+    // that a killed run's leftover is never one the next run cannot read.
     Platform::FileStatus old;
     const std::uint32_t permissions = Platform::GetStatus(archivePath, old)
         ? old.permissions : Platform::DefaultPermissions();
-    if (!Platform::SetPermissions(out.GetFile().GetHandle(), permissions))
-        throw CFileException(CFileException::kCannotWrite, temporaryName);
-    WriteArchive(out, info, layout);
-    if (out.state & XALFcl::CIosBase::kFailure)
+    if ((out.state & XALFcl::CIosBase::kFailure) ||
+        !Platform::SetPermissions(out.GetFile().GetHandle(), permissions))
         throw CFileException(CFileException::kCannotWrite, temporaryName);
     out.Close();
 

@@ -79,12 +79,16 @@ int OpenForWriting(const std::string& path) {
 // The locks of OpenMode::CreateLocked are flock locks: they belong to the
 // open file, so a duplicate of its descriptor keeps them, and they vanish
 // with the last descriptor (a writer that dies leaves an unlocked file).
+// A file system that has no locks at all (some network shares) cannot tell
+// a live writer from a dead one: there the lock counts as taken, and runs
+// saving at once are not kept apart, as on a host without locks.
 bool TryLock(int fd) {
     int result;
     do
         result = ::flock(fd, LOCK_EX | LOCK_NB);
     while (result != 0 && errno == EINTR);
-    return result == 0;
+    return result == 0 || errno == ENOLCK || errno == EOPNOTSUPP || errno == ENOTSUP
+        || errno == EINVAL;
 }
 
 // Whether `path` itself, not followed, is the open file `fd`.
