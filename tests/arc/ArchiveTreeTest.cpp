@@ -188,6 +188,38 @@ TEST(ArchiveTree, WalkVisitsChildrenBeforeEnteringSubdirectories) {
     EXPECT_EQ(std::count(stop.log.begin(), stop.log.end(), "enter d"), 0);
 }
 
+// An operand can name tens of thousands of levels: building, walking,
+// counting, sorting, pruning and destroying such a tree must not recurse per
+// level (each would overflow a 1 MiB stack long before 100,000).
+TEST(ArchiveTree, VeryDeepTreesNeverRecursePerLevel) {
+    const int depth = 100000;
+    std::string path;
+    for (int i = 0; i < depth; ++i)
+        path += "/d";
+    CArchive archive(true);
+    archive.CreateFile(path + "/f");
+    archive.CreateDirectory("/e" + path);
+    EXPECT_EQ(archive.root.CountFiles(), 1);
+    archive.root.ApplySortRule(false);
+    archive.root.SortByName();
+
+    Recorder all;
+    EXPECT_EQ(archive.Walk(all), 0);
+    EXPECT_EQ(std::count(all.log.begin(), all.log.end(), "leave d"), 2 * depth);
+    Recorder stop;
+    stop.stopAt = "f";
+    EXPECT_EQ(archive.Walk(stop), 1);
+    EXPECT_EQ(std::count(stop.log.begin(), stop.log.end(), "enter d"),
+              std::count(stop.log.begin(), stop.log.end(), "leave d"));
+    EXPECT_EQ(stop.log.back(), "leave ");
+
+    EXPECT_EQ(archive.root.RemoveEmptyDirectories(), 1);
+    EXPECT_EQ(ChildNames(archive.root), std::vector<std::string>{"d"});
+    delete archive.FindEntry(path.substr(0, 20000));
+    EXPECT_EQ(archive.root.RemoveEmptyDirectories(), 0);
+    archive.CreateFile(path + "/g");
+}
+
 TEST(ArchiveTree, ManyFilesInOneDirectoryStayFast) {
     CArchive archive(true);
     for (int i = 65535; i > 0; --i)

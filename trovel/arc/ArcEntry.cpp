@@ -178,80 +178,152 @@ CFileEntry* CDirEntry::MakeFilePath(XALFcl::CPathTokenizer& tokens, const std::s
     }
 }
 
+// Destroys the subtree in the order a directory destroying its children
+// one by one would, but without recursion: the walk goes down to the first
+// directory that still has children and deletes only entries that are files
+// or empty directories, so no destructor ever has children left to destroy.
 void CDirEntry::DeleteAll() {
-    for (CArcEntry* child = entries.First(); child != nullptr;) {
-        CArcEntry* next = entries.Next(child);
-        delete child;
-        child = next;
+    CDirEntry* dir = this;
+    for (;;) {
+        CArcEntry* child = dir->entries.First();
+        if (child == nullptr) {
+            if (dir == this)
+                return;
+            CDirEntry* up = dir->parent;
+            delete dir;
+            dir = up;
+        } else if (child->IsDirectory() && !static_cast<CDirEntry*>(child)->entries.Empty()) {
+            dir = static_cast<CDirEntry*>(child);
+        } else {
+            delete child;
+        }
     }
 }
 
 std::int64_t CDirEntry::CountFiles() {
     std::int64_t count = 0;
-    for (CArcEntry* child = entries.First(); child != nullptr; child = entries.Next(child))
-        count += child->IsFile() ? 1 : static_cast<CDirEntry*>(child)->CountFiles();
+    std::vector<CDirEntry*> pending{this};
+    while (!pending.empty()) {
+        CDirEntry* dir = pending.back();
+        pending.pop_back();
+        for (CArcEntry* child = dir->entries.First(); child != nullptr;
+             child = dir->entries.Next(child)) {
+            if (child->IsFile())
+                ++count;
+            else
+                pending.push_back(static_cast<CDirEntry*>(child));
+        }
+    }
     return count;
 }
 
+// Each open directory counts the children it keeps; a subdirectory is
+// judged when its own frame is done, and its successor in the parent was
+// taken before descending into it.
 std::int32_t CDirEntry::RemoveEmptyDirectories() {
-    std::int32_t count = 0;
-    for (CArcEntry* child = entries.First(); child != nullptr;) {
-        CArcEntry* next = entries.Next(child);
-        if (child->IsDirectory() && static_cast<CDirEntry*>(child)->RemoveEmptyDirectories() == 0)
-            delete child;
-        else
-            ++count;
-        child = next;
+    struct Frame {
+        CDirEntry* dir;
+        CArcEntry* next;
+        std::int32_t kept;
+    };
+    std::vector<Frame> frames{{this, entries.First(), 0}};
+    for (;;) {
+        Frame& frame = frames.back();
+        if (frame.next == nullptr) {
+            const Frame done = frame;
+            frames.pop_back();
+            if (frames.empty())
+                return done.kept;
+            if (done.kept == 0)
+                delete done.dir;
+            else
+                ++frames.back().kept;
+            continue;
+        }
+        CArcEntry* child = frame.next;
+        frame.next = frame.dir->entries.Next(child);
+        if (child->IsDirectory()) {
+            CDirEntry* sub = static_cast<CDirEntry*>(child);
+            frames.push_back({sub, sub->entries.First(), 0});
+        } else {
+            ++frame.kept;
+        }
     }
-    return count;
 }
 
 void CDirEntry::SortByName() {
+    std::vector<CDirEntry*> pending{this};
     std::vector<CArcEntry*> children;
-    children.reserve(static_cast<std::size_t>(entries.count));
-    for (CArcEntry* child = entries.First(); child != nullptr; child = entries.Next(child))
-        children.push_back(child);
-    if (!inOrder_) {
+    while (!pending.empty()) {
+        CDirEntry* dir = pending.back();
+        pending.pop_back();
+        children.clear();
+        for (CArcEntry* child = dir->entries.First(); child != nullptr;
+             child = dir->entries.Next(child)) {
+            children.push_back(child);
+            if (child->IsDirectory())
+                pending.push_back(static_cast<CDirEntry*>(child));
+        }
+        if (dir->inOrder_)
+            continue;
         std::sort(children.begin(), children.end(),
                   [](const CArcEntry* a, const CArcEntry* b) { return a->name < b->name; });
         for (CArcEntry* child : children)
-            entries.Remove(child);
+            dir->entries.Remove(child);
         for (CArcEntry* child : children)
-            entries.Append(child);
-        inOrder_ = true;
-    }
-    for (CArcEntry* child : children) {
-        if (child->IsDirectory())
-            static_cast<CDirEntry*>(child)->SortByName();
+            dir->entries.Append(child);
+        dir->inOrder_ = true;
     }
 }
 
 void CDirEntry::ApplySortRule(bool flag) {
-    sorted = flag;
-    for (CArcEntry* child = entries.First(); child != nullptr; child = entries.Next(child)) {
-        if (child->IsDirectory())
-            static_cast<CDirEntry*>(child)->ApplySortRule(flag);
+    std::vector<CDirEntry*> pending{this};
+    while (!pending.empty()) {
+        CDirEntry* dir = pending.back();
+        pending.pop_back();
+        dir->sorted = flag;
+        for (CArcEntry* child = dir->entries.First(); child != nullptr;
+             child = dir->entries.Next(child)) {
+            if (child->IsDirectory())
+                pending.push_back(static_cast<CDirEntry*>(child));
+        }
     }
 }
 
+// The walk keeps one frame per directory in progress, holding the next
+// child to descend into. Every successor is taken before the call that
+// might destroy its predecessor.
 int CDirEntry::Walk(CArcEntryVisitor& visitor, bool recursive) {
-    visitor.EnterDirectory(*this);
+    struct Frame {
+        CDirEntry* dir;
+        CArcEntry* next;
+    };
+    std::vector<Frame> frames;
     int result = 0;
-    for (CArcEntry* child = entries.First(); child != nullptr && result == 0;) {
-        CArcEntry* next = entries.Next(child);
-        result = visitor.Visit(*child);
-        child = next;
-    }
-    visitor.EndOfEntries(*this);
-    if (recursive) {
-        for (CArcEntry* child = entries.First(); child != nullptr && result == 0;) {
-            CArcEntry* next = entries.Next(child);
-            if (child->IsDirectory())
-                result = static_cast<CDirEntry*>(child)->Walk(visitor, recursive);
+    const auto enter = [&](CDirEntry& dir) {
+        visitor.EnterDirectory(dir);
+        for (CArcEntry* child = dir.entries.First(); child != nullptr && result == 0;) {
+            CArcEntry* next = dir.entries.Next(child);
+            result = visitor.Visit(*child);
             child = next;
         }
+        visitor.EndOfEntries(dir);
+        frames.push_back({&dir, recursive ? dir.entries.First() : nullptr});
+    };
+    enter(*this);
+    while (!frames.empty()) {
+        Frame& frame = frames.back();
+        if (result != 0 || frame.next == nullptr) {
+            CDirEntry& dir = *frame.dir;
+            frames.pop_back();
+            visitor.LeaveDirectory(dir);
+            continue;
+        }
+        CArcEntry* child = frame.next;
+        frame.next = frame.dir->entries.Next(child);
+        if (child->IsDirectory())
+            enter(*static_cast<CDirEntry*>(child));
     }
-    visitor.LeaveDirectory(*this);
     return result;
 }
 
