@@ -183,6 +183,21 @@ TEST_F(TrovelArchive, FailuresReportTheirSubjectAndLeaveTheArchiveAlone) {
     EXPECT_EQ(r.err, "junk.kpak: Not a Quorvane VELKO-System archive.\n");
 }
 
+// A missing operand 65,500 levels deep, run with a 1 MiB stack (the default
+// on Windows): a tree built, walked or destroyed one call per level would
+// crash instead of reporting the missing directory.
+TEST_F(TrovelArchive, VeryDeepMissingOperandFailsCleanlyOnASmallStack) {
+    std::string deep = "a";
+    for (int i = 1; i < 65500; ++i)
+        deep += "/a";
+    const RunResult r = testsupport::Run(
+        "/bin/sh", {"-c", "ulimit -s 1024 && exec \"$0\" \"$@\"", TROVEL_EXE, "-c", "t", deep},
+        dir.path());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, deep + ": Cannot open directory.\n");
+    EXPECT_FALSE(Exists(dir / "t.kpak"));
+}
+
 TEST_F(TrovelArchive, SideFilesThatAreTheArchiveAreRefused) {
     Write("a", "hello");
     auto r = Trovel({"-c", "x.@@@", "a"});

@@ -149,13 +149,17 @@ CFileEntry* CDirEntry::FindFileByPath(XALFcl::CPathTokenizer& tokens, const std:
     return static_cast<CFileEntry*>(entry);
 }
 
-CDirEntry* CDirEntry::MakeDirectoryPath(XALFcl::CPathTokenizer& tokens, const std::string&) {
+CDirEntry* CDirEntry::MakeDirectoryPath(XALFcl::CPathTokenizer& tokens, const std::string&,
+                                        std::vector<CDirEntry*>* created) {
     CDirEntry* dir = this;
     std::string component;
     while (tokens.Next(component) && !component.empty()) {
         CDirEntry* next = dir->LookupDirectory(component);
-        if (next == nullptr)
+        if (next == nullptr) {
             next = new CDirEntry(component, dir, dir->sorted);
+            if (created != nullptr)
+                created->push_back(next);
+        }
         dir = next;
     }
     return dir;

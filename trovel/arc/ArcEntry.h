@@ -74,10 +74,12 @@ public:
     CFileEntry* LookupFile(const std::string& component);
 
     // The remaining components of a tokenized path, from this directory.
-    // `path` is the whole path, for messages.
+    // `path` is the whole path, for messages. MakeDirectoryPath adds every
+    // directory it creates to `created` (when given), parents first.
     CArcEntry* FindEntryByPath(XALFcl::CPathTokenizer& tokens, const std::string& path);
     CFileEntry* FindFileByPath(XALFcl::CPathTokenizer& tokens, const std::string& path);
-    CDirEntry* MakeDirectoryPath(XALFcl::CPathTokenizer& tokens, const std::string& path);
+    CDirEntry* MakeDirectoryPath(XALFcl::CPathTokenizer& tokens, const std::string& path,
+                                 std::vector<CDirEntry*>* created = nullptr);
     CFileEntry* MakeFilePath(XALFcl::CPathTokenizer& tokens, const std::string& path);
 
     void DeleteAll();

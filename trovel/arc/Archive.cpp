@@ -25,9 +25,10 @@ CArchive::~CArchive() {
     root.DeleteAll();
 }
 
-CDirEntry* CArchive::CreateDirectory(const std::string& path) {
+CDirEntry* CArchive::CreateDirectory(const std::string& path,
+                                     std::vector<CDirEntry*>* created) {
     XALFcl::CPathTokenizer tokens = Tokenize(path);
-    return root.MakeDirectoryPath(tokens, path);
+    return root.MakeDirectoryPath(tokens, path, created);
 }
 
 CFileEntry* CArchive::CreateFile(const std::string& path) {

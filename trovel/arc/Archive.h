@@ -3,6 +3,7 @@
 #include "arc/ArcEntry.h"
 
 #include <string>
+#include <vector>
 
 namespace XALArc {
 
@@ -17,8 +18,11 @@ public:
     CArchive& operator=(const CArchive&) = delete;
     virtual ~CArchive();
 
-    // Finds or creates the directory and every missing one above it.
-    CDirEntry* CreateDirectory(const std::string& path);
+    // Finds or creates the directory and every missing one above it; the
+    // directories it creates are added to `created` (when given), parents
+    // first.
+    CDirEntry* CreateDirectory(const std::string& path,
+                               std::vector<CDirEntry*>* created = nullptr);
     // Finds or creates the file entry; missing directories are created.
     CFileEntry* CreateFile(const std::string& path);
     // CreateFile, then the disk file's bytes into it.

@@ -12,7 +12,7 @@ CFileImporter::CFileImporter(CArchive* archive_, const std::vector<std::string>*
 
 void CFileImporter::EnterDirectory(const std::string& archivePath) {
     if (createDirectories)
-        archive->CreateDirectory(archivePath);
+        RegisterDirectory(archivePath);
 }
 
 void CFileImporter::VisitFile(const std::string& archivePath, const std::string& diskPath) {

@@ -21,7 +21,7 @@ CFileUpdater::CFileUpdater(CArchive* archive_, const std::string& archivePath,
 
 void CFileUpdater::EnterDirectory(const std::string& archivePath) {
     if (createDirectories)
-        archive->CreateDirectory(archivePath);
+        RegisterDirectory(archivePath);
 }
 
 void CFileUpdater::VisitFile(const std::string& archivePath, const std::string& diskPath) {

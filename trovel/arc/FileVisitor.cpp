@@ -1,5 +1,6 @@
 #include "arc/FileVisitor.h"
 
+#include "arc/Archive.h"
 #include "arc/PathString.h"
 #include "fcl/Console.h"
 #include "fcl/Exception.h"
@@ -8,6 +9,8 @@
 #include "fcl/Platform.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <set>
 
 namespace XALArc {
 
@@ -18,14 +21,54 @@ namespace {
 
 // The identity of a directory on disk, for telling a walk that loops
 // through a link back into a directory it is already inside.
-bool DirectoryIdentity(const std::string& path, std::uint64_t& device, std::uint64_t& inode) {
+struct DirIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator<(const DirIdentity& other) const {
+        return device != other.device ? device < other.device : inode < other.inode;
+    }
+};
+
+bool GetDirIdentity(const std::string& path, DirIdentity& identity) {
     Platform::FileStatus status;
     if (!Platform::GetStatus(path.empty() ? std::string(".") : path, status))
         return false;
-    device = status.device;
-    inode = status.inode;
+    identity.device = status.device;
+    identity.inode = status.inode;
     return true;
 }
+
+// One disk directory of the walk in progress: the names still to come, the
+// path lengths to go back to once it is done, and its identity while it is
+// on the current path.
+struct OpenDirectory {
+    XALFcl::CFileFinder finder;
+    std::size_t archiveLength;
+    std::size_t diskLength;
+    bool identified;
+    DirIdentity identity;
+};
+
+// Collects the directories that entering one disk directory creates, and
+// removes them again unless the directory could be read.
+class CRegistration {
+public:
+    explicit CRegistration(std::vector<CDirEntry*>*& slot) : slot_(slot) { slot_ = &created_; }
+    CRegistration(const CRegistration&) = delete;
+    CRegistration& operator=(const CRegistration&) = delete;
+    // Every directory was created after its parent, so going backwards
+    // deletes only directories that are empty by then.
+    ~CRegistration() {
+        slot_ = nullptr;
+        for (auto it = created_.rbegin(); it != created_.rend(); ++it)
+            delete *it;
+    }
+    void Keep() { created_.clear(); }
+
+private:
+    std::vector<CDirEntry*>*& slot_;
+    std::vector<CDirEntry*> created_;
+};
 
 } // namespace
 
@@ -58,50 +101,68 @@ void CFileVisitor::Import(const std::string& archivePath, const std::string& dis
     VisitFile(archivePath, diskPath);
 }
 
+// The walk keeps one open directory per level on its own stack, so a deep
+// disk tree cannot exhaust the call stack.
 void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::string& diskPath) {
     CPathString archiveString(archivePath, '/');
     CPathString diskString(diskPath, Platform::kNativeSeparator);
-    std::vector<DirIdentity> ancestors;
-    DirIdentity self{};
-    if (DirectoryIdentity(diskPath, self.device, self.inode))
-        ancestors.push_back(self);
-    WalkDirectory(archiveString, diskString, ancestors);
-}
-
-void CFileVisitor::WalkDirectory(CPathString& archivePath, CPathString& diskPath,
-                                 std::vector<DirIdentity>& ancestors) {
-    EnterDirectory(archivePath.str());
-    XALFcl::CFileFinder finder(diskPath.str());
-    while (finder.Next()) {
-        const std::string& name = finder.entryName;
+    std::set<DirIdentity> onPath;
+    std::vector<OpenDirectory> open;
+    DirIdentity top;
+    const bool identified = GetDirIdentity(diskPath, top);
+    if (identified)
+        onPath.insert(top);
+    open.push_back({EnterAndRead(archiveString.str(), diskString.str()), archiveString.size(),
+                    diskString.size(), identified, top});
+    while (!open.empty()) {
+        OpenDirectory& dir = open.back();
+        if (!dir.finder.Next()) {
+            archiveString.Truncate(dir.archiveLength);
+            diskString.Truncate(dir.diskLength);
+            if (dir.identified)
+                onPath.erase(dir.identity);
+            open.pop_back();
+            continue;
+        }
+        const std::string& name = dir.finder.entryName;
         if (IsExcluded(name))
             continue;
-        const std::size_t archiveLength = archivePath.Append(name);
-        const std::size_t diskLength = diskPath.Append(name);
+        const std::size_t archiveLength = archiveString.Append(name);
+        const std::size_t diskLength = diskString.Append(name);
         // A "\" in a name cannot be stored portably where it is not the
         // separator.
         if (Platform::kNativeSeparator != '\\' && name.find('\\') != std::string::npos)
-            throw CFileException(CFileException::kCannotOpen, diskPath.str());
+            throw CFileException(CFileException::kCannotOpen, diskString.str());
 
-        if (finder.entryKind == Platform::FileKind::Directory) {
-            DirIdentity id{};
-            if (DirectoryIdentity(diskPath.str(), id.device, id.inode)) {
-                for (const DirIdentity& a : ancestors) {
-                    if (a.device == id.device && a.inode == id.inode)
-                        throw CFileException(CFileException::kCannotOpenDirectory, diskPath.str());
-                }
-            }
-            ancestors.push_back(id);
-            WalkDirectory(archivePath, diskPath, ancestors);
-            ancestors.pop_back();
-        } else if (finder.entryKind == Platform::FileKind::Regular) {
-            VisitFile(archivePath.str(), diskPath.str());
-        } else {
-            throw CFileException(CFileException::kCannotOpen, diskPath.str());
+        const Platform::FileKind kind = dir.finder.entryKind;
+        if (kind == Platform::FileKind::Directory) {
+            DirIdentity identity;
+            const bool known = GetDirIdentity(diskString.str(), identity);
+            if (known && !onPath.insert(identity).second)
+                throw CFileException(CFileException::kCannotOpenDirectory, diskString.str());
+            open.push_back({EnterAndRead(archiveString.str(), diskString.str()), archiveLength,
+                            diskLength, known, identity});
+            continue;
         }
-        archivePath.Truncate(archiveLength);
-        diskPath.Truncate(diskLength);
+        if (kind != Platform::FileKind::Regular)
+            throw CFileException(CFileException::kCannotOpen, diskString.str());
+        VisitFile(archiveString.str(), diskString.str());
+        archiveString.Truncate(archiveLength);
+        diskString.Truncate(diskLength);
     }
+}
+
+XALFcl::CFileFinder CFileVisitor::EnterAndRead(const std::string& archivePath,
+                                               const std::string& diskPath) {
+    CRegistration registration(created_);
+    EnterDirectory(archivePath);
+    XALFcl::CFileFinder finder(diskPath);
+    registration.Keep();
+    return finder;
+}
+
+void CFileVisitor::RegisterDirectory(const std::string& archivePath) {
+    archive->CreateDirectory(archivePath, created_);
 }
 
 void CFileVisitor::Report(const char* prefix, const std::string& path) const {

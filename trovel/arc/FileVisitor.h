@@ -1,13 +1,16 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
 #include <vector>
+
+namespace XALFcl {
+class CFileFinder;
+} // namespace XALFcl
 
 namespace XALArc {
 
 class CArchive;
-class CPathString;
+class CDirEntry;
 
 // Walks the disk side of an operand: turns a file or a directory on disk,
 // paired with an archive path, into one VisitFile call per file.
@@ -33,13 +36,19 @@ public:
     const std::vector<std::string>* excludes;
     bool verbose = false;
 
+protected:
+    // Finds or creates the directory in the archive, for the visitors whose
+    // EnterDirectory registers every directory walked. Should the walk fail
+    // before the directory has been read, the directories this created are
+    // removed again.
+    void RegisterDirectory(const std::string& archivePath);
+
 private:
-    struct DirIdentity {
-        std::uint64_t device;
-        std::uint64_t inode;
-    };
-    void WalkDirectory(CPathString& archivePath, CPathString& diskPath,
-                       std::vector<DirIdentity>& ancestors);
+    XALFcl::CFileFinder EnterAndRead(const std::string& archivePath, const std::string& diskPath);
+
+    // Where RegisterDirectory records what it created, while a directory is
+    // being entered.
+    std::vector<CDirEntry*>* created_ = nullptr;
 };
 
 } // namespace XALArc

@@ -1,0 +1,92 @@
+#include "arc/ArcException.h"
+#include "arc/Archive.h"
+#include "arc/FileImporter.h"
+#include "arc/FileVisitor.h"
+#include "arc/OperandWalk.h"
+#include "fcl/Exception.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+using namespace XALArc;
+using testsupport::MakeDirs;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+// Records the calls of a disk walk by archive path.
+class CWalkLog : public CFileVisitor {
+public:
+    explicit CWalkLog(const std::vector<std::string>* excludes) : CFileVisitor(nullptr, excludes) {}
+    void EnterDirectory(const std::string& archivePath) override {
+        log.push_back("enter " + archivePath);
+    }
+    void VisitFile(const std::string& archivePath, const std::string&) override {
+        log.push_back("file " + archivePath);
+    }
+    std::vector<std::string> log;
+};
+
+std::vector<std::string> ChildNames(CDirEntry& dir) {
+    std::vector<std::string> names;
+    for (CArcEntry* e = dir.entries.First(); e != nullptr; e = dir.entries.Next(e))
+        names.push_back(e->name);
+    return names;
+}
+
+} // namespace
+
+TEST(FileVisitor, WalkFollowsLinksInEnumerationOrderAndRefusesLoops) {
+    TempDir dir;
+    MakeDirs(dir / "a/s");
+    MakeDirs(dir / "a/CVS");
+    WriteFile(dir / "a/c.bin", "c");
+    WriteFile(dir / "a/B.bin", "b");
+    WriteFile(dir / "a/s/x.bin", "x");
+    WriteFile(dir / "a/CVS/junk", "j");
+    std::filesystem::create_directory_symlink("s", dir / "a/t");
+    const std::vector<std::string> excludes{"CVS"};
+    const std::vector<COperand> operands{{dir.path(), OperandKind::WorkingDirectory},
+                                         {"a", OperandKind::Path}};
+    CWalkLog walk(&excludes);
+    WalkOperands(operands, false, false, walk);
+    EXPECT_EQ(walk.log, (std::vector<std::string>{"enter /a", "file /a/B.bin", "file /a/c.bin",
+                                                  "enter /a/s", "file /a/s/x.bin", "enter /a/t",
+                                                  "file /a/t/x.bin"}));
+
+    std::filesystem::create_directory_symlink("..", dir / "a/s/back");
+    CWalkLog loop(&excludes);
+    try {
+        WalkOperands(operands, false, false, loop);
+        ADD_FAILURE() << "a link back into the walk was followed";
+    } catch (const XALFcl::CFileException& e) {
+        EXPECT_EQ(e.code, XALFcl::CFileException::kCannotOpenDirectory);
+        EXPECT_EQ(e.subject, dir / "a/s/back");
+    }
+}
+
+// Entering a directory registers it in the archive; when the directory then
+// cannot be read, or registering it fails halfway, the directories created
+// for it go again, while those that were there before stay.
+TEST(FileVisitor, FailedDirectoryLeavesNoEmptyDirectoriesBehind) {
+    TempDir dir;
+    CArchive archive(true);
+    archive.CreateDirectory("/kept");
+    archive.CreateFile("/f");
+    CFileImporter importer(&archive, nullptr, false, true);
+    for (const char* operand : {"kept/x/y/z", "new/../f/x", "new/../.."}) {
+        const std::vector<COperand> operands{{dir.path(), OperandKind::WorkingDirectory},
+                                             {operand, OperandKind::Path}};
+        EXPECT_THROW(WalkOperands(operands, false, false, importer), XALFcl::CException)
+            << operand;
+        EXPECT_EQ(ChildNames(archive.root), (std::vector<std::string>{"f", "kept"})) << operand;
+        EXPECT_TRUE(archive.FindEntry("/kept")->AsDirectory()->entries.Empty()) << operand;
+    }
+    EXPECT_FALSE(importer.modified);
+}
