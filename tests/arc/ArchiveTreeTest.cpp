@@ -7,7 +7,7 @@
 
 #include <algorithm>
 #include <functional>
-
+#include <random>
 #include <string>
 #include <vector>
 
@@ -220,13 +220,64 @@ TEST(ArchiveTree, VeryDeepTreesNeverRecursePerLevel) {
     archive.CreateFile(path + "/g");
 }
 
+// Random edits of small directories against the plain list with the
+// insertion scan: stored-order appends leave the list out of name order,
+// and sorted insertion must still land exactly where the scan would put it.
+TEST(ArchiveTree, SortedInsertionMatchesTheScanAfterAnyEdits) {
+    std::mt19937 random(2024);
+    const auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    for (int round = 0; round < 3000; ++round) {
+        CArchive archive(false);
+        std::vector<std::string> model;
+        for (int step = 0; step < 24; ++step) {
+            const int action = pick(10);
+            if (action == 0 && !model.empty()) {
+                const std::string gone = model[static_cast<std::size_t>(pick(static_cast<int>(model.size())))];
+                delete archive.FindEntry("/" + gone);
+                model.erase(std::find(model.begin(), model.end(), gone));
+            } else if (action == 1 && pick(4) == 0) {
+                archive.root.DeleteAll();
+                model.clear();
+            } else if (action == 2 && pick(4) == 0) {
+                archive.root.SortByName();
+                std::sort(model.begin(), model.end());
+            } else {
+                std::string name;
+                for (int length = 1 + pick(3); length > 0; --length)
+                    name += "aBb_\xE9"[pick(5)];
+                if (archive.FindEntry("/" + name) != nullptr)
+                    continue;
+                archive.root.sorted = action > 5;
+                archive.CreateFile("/" + name);
+                auto at = model.end();
+                if (archive.root.sorted)
+                    at = std::find_if(model.begin(), model.end(),
+                                      [&](const std::string& n) { return !(n < name); });
+                model.insert(at, name);
+            }
+            ASSERT_EQ(ChildNames(archive.root), model) << "round " << round << " step " << step;
+        }
+    }
+}
+
+// Sorted insertion of 65,535 names costs n log n however the directory was
+// filled before: new, loaded out of name order, or loaded so and emptied.
 TEST(ArchiveTree, ManyFilesInOneDirectoryStayFast) {
-    CArchive archive(true);
-    for (int i = 65535; i > 0; --i)
-        archive.CreateFile("/f" + std::to_string(i));
-    EXPECT_EQ(archive.root.CountFiles(), 65535);
-    EXPECT_EQ(archive.root.entries.First()->name, "f1");
-    EXPECT_NE(archive.FindFile("/F777"), nullptr);
+    for (int start = 0; start < 3; ++start) {
+        CArchive archive(start == 0);
+        if (start > 0) {
+            archive.CreateFile("/a0");
+            archive.CreateFile("/B0");
+            archive.root.ApplySortRule(true);
+        }
+        if (start == 2)
+            archive.root.DeleteAll();
+        for (int i = 65535; i > 0; --i)
+            archive.CreateFile("/f" + std::to_string(i));
+        EXPECT_EQ(archive.root.CountFiles(), start == 1 ? 65537 : 65535);
+        EXPECT_EQ(ChildNames(archive.root)[start == 1 ? 2 : 0], "f1");
+        EXPECT_NE(archive.FindFile("/F777"), nullptr);
+    }
 }
 
 } // namespace

@@ -49,48 +49,61 @@ CDirEntry::~CDirEntry() {
         parent->Unlink(this);
 }
 
-void CDirEntry::AddToIndex(CArcEntry* entry) {
-    byFoldedName_.emplace(Fold(entry->name), entry);
-    byName_.emplace(entry->name, entry);
-}
-
+// The new child goes before the first child whose name is not less, which
+// the scan of the list would find: a riser, the least that is not less. The
+// new child then exceeds every child before it, and the one it went before
+// (a greater name, names being distinct) stays a riser.
 void CDirEntry::Insert(CArcEntry* entry) {
     if (!sorted) {
         Append(entry);
         return;
     }
-    CArcEntry* before = nullptr;
-    if (inOrder_) {
-        const auto at = byName_.lower_bound(entry->name);
-        if (at != byName_.end())
-            before = at->second;
-    } else {
-        for (CArcEntry* child = entries.First(); child != nullptr; child = entries.Next(child)) {
-            if (!(child->name < entry->name)) {
-                before = child;
-                break;
-            }
-        }
-    }
-    if (before != nullptr)
-        entries.InsertBefore(before, entry);
-    else
+    if (risersStale_)
+        FindRisers();
+    const auto at = risers_.lower_bound(entry->name);
+    if (at == risers_.end())
         entries.Append(entry);
-    AddToIndex(entry);
+    else
+        entries.InsertBefore(at->second, entry);
+    risers_.emplace_hint(at, entry->name, entry);
+    byFoldedName_.emplace(Fold(entry->name), entry);
 }
 
+// While the risers are known, the last of them holds the greatest name.
 void CDirEntry::Append(CArcEntry* entry) {
-    CArcEntry* last = entries.Last();
-    if (last != nullptr && entry->name < last->name)
-        inOrder_ = false;
+    if (!risersStale_ && (risers_.empty() || risers_.rbegin()->first < entry->name))
+        risers_.emplace_hint(risers_.end(), entry->name, entry);
     entries.Append(entry);
-    AddToIndex(entry);
+    byFoldedName_.emplace(Fold(entry->name), entry);
 }
 
 void CDirEntry::Unlink(CArcEntry* entry) {
+    CArcEntry* next = entries.Next(entry);
     entries.Remove(entry);
     byFoldedName_.erase(Fold(entry->name));
-    byName_.erase(entry->name);
+    if (IsRiser(entry)) {
+        risers_.erase(entry->name);
+        if (next != nullptr && !IsRiser(next))
+            risersStale_ = true;
+    }
+    if (entries.Empty()) {
+        risers_.clear();
+        risersStale_ = false;
+    }
+}
+
+bool CDirEntry::IsRiser(CArcEntry* entry) const {
+    const auto found = risers_.find(entry->name);
+    return found != risers_.end() && found->second == entry;
+}
+
+void CDirEntry::FindRisers() {
+    risers_.clear();
+    for (CArcEntry* child = entries.First(); child != nullptr; child = entries.Next(child)) {
+        if (risers_.empty() || risers_.rbegin()->first < child->name)
+            risers_.emplace_hint(risers_.end(), child->name, child);
+    }
+    risersStale_ = false;
 }
 
 bool CDirEntry::SetSorted(bool flag) {
@@ -268,7 +281,7 @@ void CDirEntry::SortByName() {
             if (child->IsDirectory())
                 pending.push_back(static_cast<CDirEntry*>(child));
         }
-        if (dir->inOrder_)
+        if (!dir->risersStale_ && dir->risers_.size() == children.size())
             continue;
         std::sort(children.begin(), children.end(),
                   [](const CArcEntry* a, const CArcEntry* b) { return a->name < b->name; });
@@ -276,7 +289,7 @@ void CDirEntry::SortByName() {
             dir->entries.Remove(child);
         for (CArcEntry* child : children)
             dir->entries.Append(child);
-        dir->inOrder_ = true;
+        dir->FindRisers();
     }
 }
 

@@ -100,14 +100,21 @@ public:
     bool sorted;
 
 private:
-    void AddToIndex(CArcEntry* entry);
+    bool IsRiser(CArcEntry* entry) const;
+    void FindRisers();
 
     // Lower-cased name -> child.
     std::unordered_map<std::string, CArcEntry*> byFoldedName_;
-    // Exact name -> child, for sorted insertion.
-    std::map<std::string, CArcEntry*> byName_;
-    // Whether the child list is currently in name order.
-    bool inOrder_ = true;
+    // By name, the children whose names are greater (unsigned bytes) than
+    // that of every child before them in the list. The first child in list
+    // order whose name is not less than a given one is always one of these,
+    // the least such, so sorted insertion finds its place without scanning
+    // the list even when the list is out of name order. While the list is in
+    // name order every child is a riser.
+    std::map<std::string, CArcEntry*> risers_;
+    // Removing a riser can turn the children up to the next riser into
+    // risers; they are found again before the next sorted insertion.
+    bool risersStale_ = false;
 };
 
 // A file entry's contents are either in memory (loaded from a disk file or
