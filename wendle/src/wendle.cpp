@@ -3,6 +3,7 @@
 
 #include "path_parts.h"
 #include "platform.h"
+#include "wave_format.h"
 
 #include "util/cmdline.h"
 #include "util/stream.h"
@@ -124,10 +125,6 @@ std::vector<std::string> read_list(std::FILE* file, const std::string& path) {
     return names;
 }
 
-constexpr strm::block_tag archive_magic("SWAR");
-constexpr std::uint16_t archive_version = 0x0100;
-constexpr strm::block_tag data_block_kind("DATA");
-
 // True when `file`, of `length` bytes, starts with the headers of a finished
 // wave archive: the file header and the "DATA" block header with the values
 // the writer leaves. The file size is the writer's last write, so an archive
@@ -142,10 +139,11 @@ bool holds_finished_archive(std::FILE* file, std::uint64_t length) {
         const std::uint16_t block_count = strm::read_u16(file);
         const strm::block_tag kind = strm::read_tag(file);
         const std::uint32_t block_size = strm::read_u32(file);
-        return magic == archive_magic && byte_order == strm::byte_order_mark &&
-               version == archive_version && file_size == length &&
-               header_size == strm::file_header_size && block_count == 1 &&
-               kind == data_block_kind && block_size == file_size - strm::file_header_size;
+        return magic == wave_archive::magic && byte_order == strm::byte_order_mark &&
+               version == wave_archive::version && file_size == length &&
+               header_size == wave_archive::header_size &&
+               block_count == wave_archive::block_count && kind == wave_archive::data_kind &&
+               block_size == file_size - wave_archive::data_block_offset;
     } catch (const strm::failure&) {
         return false;
     }
@@ -238,10 +236,8 @@ private:
 };
 
 constexpr std::size_t copy_buffer_size = 0x10000;
-// Offset of the wave count; the offset table follows it.
-constexpr strm::position wave_count_offset = 0x38;
 
-// Appends one wave's data (everything after its 24-byte header) to the
+// Appends one wave's data (everything after its headers) to the
 // archive and resolves its offset field to where the data starts.
 void copy_wave(std::FILE* out, const std::string& path, strm::writeback_field& offset,
                std::vector<unsigned char>& buffer) {
@@ -251,14 +247,14 @@ void copy_wave(std::FILE* out, const std::string& path, strm::writeback_field& o
     strm::block_tag magic(0);
     try {
         magic = strm::read_tag(wave.get());
-        unsigned char rest_of_header[20];
+        unsigned char rest_of_header[wave_file::header_length - 4];
         strm::read_bytes(wave.get(), rest_of_header, sizeof rest_of_header);
     } catch (const strm::failure&) {
         if (std::ferror(wave.get()))
             throw my_exception("Cannot read " + path + ".");
         throw my_exception("Not VELKO binary format " + path);
     }
-    if (magic != strm::block_tag("SWAV"))
+    if (magic != wave_file::magic)
         throw my_exception("Not SWAV file " + path);
 
     strm::resolve(offset, out, 0);
@@ -269,7 +265,7 @@ void copy_wave(std::FILE* out, const std::string& path, strm::writeback_field& o
         const std::size_t count = std::fread(buffer.data(), 1, buffer.size(), wave.get());
         if (count == 0)
             break;
-        if (count > strm::max_field_value - end)
+        if (count > wave_archive::max_length - end)
             throw strm::write_failure{};
         strm::write_bytes(out, buffer.data(), count);
         end += count;
@@ -283,20 +279,23 @@ void copy_wave(std::FILE* out, const std::string& path, strm::writeback_field& o
 // count, the offset of each wave's data and the data back to back.
 void write_wave_archive(std::FILE* out, const std::vector<std::string>& waves) {
     // The offset table alone must fit below 4 GiB.
-    if (waves.size() > (strm::max_field_value - wave_count_offset - 4) / 4)
+    if (waves.size() > (wave_archive::max_length - wave_archive::offset_table_offset) /
+                           wave_archive::offset_entry_size)
         throw strm::write_failure{};
     std::vector<strm::writeback_field> offsets(waves.size());
     std::vector<unsigned char> buffer(copy_buffer_size);
 
-    strm::file_header_writer header(out, archive_magic, archive_version, 1);
-    strm::block_writer data(out, data_block_kind);
-    for (int i = 0; i < 8; ++i)
+    strm::file_header_writer header(out, wave_archive::magic, wave_archive::version,
+                                    wave_archive::block_count);
+    strm::block_writer data(out, wave_archive::data_kind);
+    for (std::size_t i = 0; i < wave_archive::reserved_length; i += 4)
         strm::write_u32(out, 0);
     strm::write_u32(out, static_cast<std::uint32_t>(waves.size()));
     for (strm::writeback_field& offset : offsets)
         strm::write(out, offset);
     for (std::size_t i = 0; i < waves.size(); ++i)
         copy_wave(out, waves[i], offsets[i], buffer);
+    strm::write(out, strm::align(wave_archive::alignment));
     data.finish();
     header.finish();
 }
