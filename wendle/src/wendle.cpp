@@ -10,10 +10,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -103,23 +103,27 @@ std::string archive_name_for(const std::string& list) {
 
 // The wave file names of a list file: one per line, taken verbatim, empty
 // lines skipped. Lines end at LF; a CR right before the LF belongs to the end.
-std::vector<std::string> read_list(std::FILE* file, const std::string& path) {
+std::vector<std::string> read_list(disk_file& file, const std::string& path) {
     std::vector<std::string> names;
     std::string line;
-    int c;
-    while ((c = std::getc(file)) != EOF) {
-        if (c != '\n') {
-            line.push_back(static_cast<char>(c));
-            continue;
+    char buffer[4096];
+    try {
+        while (const std::size_t count = strm::read_some(file, buffer, sizeof buffer)) {
+            for (std::size_t i = 0; i < count; ++i) {
+                if (buffer[i] != '\n') {
+                    line.push_back(buffer[i]);
+                    continue;
+                }
+                if (!line.empty() && line.back() == '\r')
+                    line.pop_back();
+                if (!line.empty())
+                    names.push_back(platform::host_path(line));
+                line.clear();
+            }
         }
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            names.push_back(platform::host_path(line));
-        line.clear();
-    }
-    if (std::ferror(file))
+    } catch (const strm::read_failure&) {
         throw my_exception("Cannot read " + path + ".");
+    }
     if (!line.empty())
         names.push_back(platform::host_path(line));
     return names;
@@ -129,7 +133,7 @@ std::vector<std::string> read_list(std::FILE* file, const std::string& path) {
 // wave archive: the file header and the "DATA" block header with the values
 // the writer leaves. The file size is the writer's last write, so an archive
 // whose writing was cut short records a size that is not the file's length.
-bool holds_finished_archive(std::FILE* file, std::uint64_t length) {
+bool holds_finished_archive(disk_file& file, std::uint64_t length) {
     try {
         const strm::block_tag magic = strm::read_tag(file);
         const std::uint16_t byte_order = strm::read_u16(file);
@@ -146,16 +150,17 @@ bool holds_finished_archive(std::FILE* file, std::uint64_t length) {
                block_size == file_size - wave_archive::data_block_offset;
     } catch (const strm::failure&) {
         return false;
+    } catch (const strm::read_failure&) {
+        return false;
     }
 }
 
 // The last-write time of the archive at `path`; false unless it is a regular
 // file holding a finished archive.
-bool finished_archive_time(const std::string& path, platform::file_time& time) {
-    const platform::input_file file = platform::open_for_reading(path);
-    platform::file_status status;
-    if (!file || !platform::status_of(file.get(), status) ||
-        !holds_finished_archive(file.get(), status.length))
+bool finished_archive_time(disk& disk, const std::string& path, file_time& time) {
+    const std::unique_ptr<disk_file> file = disk.open_for_reading(path);
+    file_status status;
+    if (!file || !file->status(status) || !holds_finished_archive(*file, status.length))
         return false;
     time = status.last_write;
     return true;
@@ -163,21 +168,33 @@ bool finished_archive_time(const std::string& path, platform::file_time& time) {
 
 // True when the last-write time of `input` can be read and is strictly
 // earlier than `output_time`.
-bool written_before(const std::string& input, const platform::file_time& output_time) {
-    platform::file_time input_time;
-    return platform::last_write_time(input, input_time) && input_time < output_time;
+// The last-write time of a regular file, taken from the file opened for
+// reading. False when it cannot be opened that way.
+bool last_write_time(disk& disk, const std::string& path, file_time& time) {
+    const std::unique_ptr<disk_file> file = disk.open_for_reading(path);
+    file_status status;
+    if (!file || !file->status(status))
+        return false;
+    time = status.last_write;
+    return true;
+}
+
+bool written_before(disk& disk, const std::string& input, const file_time& output_time) {
+    file_time input_time;
+    return last_write_time(disk, input, input_time) && input_time < output_time;
 }
 
 // True when `output` holds a finished archive that is newer than the list file
 // and every wave file it names. An unfinished one, as a killed run leaves it,
 // is out of date whatever its time.
-bool archive_is_current(const std::string& list, const std::vector<std::string>& waves,
-                        const std::string& output) {
-    platform::file_time output_time;
-    if (!finished_archive_time(output, output_time) || !written_before(list, output_time))
+bool archive_is_current(disk& disk, const std::string& list,
+                        const std::vector<std::string>& waves, const std::string& output) {
+    file_time output_time;
+    if (!finished_archive_time(disk, output, output_time) ||
+        !written_before(disk, list, output_time))
         return false;
     return std::all_of(waves.begin(), waves.end(), [&](const std::string& wave) {
-        return written_before(wave, output_time);
+        return written_before(disk, wave, output_time);
     });
 }
 
@@ -188,7 +205,7 @@ bool archive_is_current(const std::string& list, const std::vector<std::string>&
 // list files, comparing every pair would take quadratic time.
 class input_guard {
 public:
-    explicit input_guard(const archive_options& options) : options_(options) {
+    input_guard(disk& disk, const archive_options& options) : disk_(disk), options_(options) {
         if (one_output()) {
             for (const std::string& list : options.operands())
                 list_texts_.insert(path_parts(list).full_text());
@@ -198,12 +215,13 @@ public:
     bool is_input(const std::string& output, const std::string& list,
                   const std::vector<std::string>& waves) {
         const std::string text = path_parts(output).full_text();
-        platform::file_id id;
-        const bool exists = platform::identify(output, id);
+        path_status found;
+        const bool exists = disk_.status_of(output, found);
+        const file_id id = found.id;
         const auto same = [&](const std::string& path) {
-            platform::file_id other;
+            path_status other;
             return path_parts(path).full_text() == text ||
-                   (exists && platform::identify(path, other) && other == id);
+                   (exists && disk_.status_of(path, other) && other.id == id);
         };
         if (same(list) || std::any_of(waves.begin(), waves.end(), same))
             return true;
@@ -217,9 +235,9 @@ public:
         // on the run changes nothing but its contents, so one look suffices.
         if (!lists_identified_) {
             for (const std::string& operand : options_.operands()) {
-                platform::file_id list_id;
-                if (platform::identify(operand, list_id))
-                    list_files_.insert(list_id);
+                path_status list;
+                if (disk_.status_of(operand, list))
+                    list_files_.insert(list.id);
             }
             lists_identified_ = true;
         }
@@ -229,9 +247,10 @@ public:
 private:
     bool one_output() const { return !options_.output().empty(); }
 
+    disk& disk_;
     const archive_options& options_;
     std::set<std::string> list_texts_;
-    std::set<platform::file_id> list_files_;
+    std::set<file_id> list_files_;
     bool lists_identified_ = false;
 };
 
@@ -239,19 +258,19 @@ constexpr std::size_t copy_buffer_size = 0x10000;
 
 // Appends one wave's data (everything after its headers) to the
 // archive and resolves its offset field to where the data starts.
-void copy_wave(std::FILE* out, const std::string& path, strm::writeback_field& offset,
-               std::vector<unsigned char>& buffer) {
-    const platform::input_file wave = platform::open_for_reading(path);
+void copy_wave(disk& disk, disk_file& out, const std::string& path,
+               strm::writeback_field& offset, std::vector<unsigned char>& buffer) {
+    const std::unique_ptr<disk_file> wave = disk.open_for_reading(path);
     if (!wave)
         throw my_exception("Cannot open " + path + " for reading.");
     strm::block_tag magic(0);
     try {
-        magic = strm::read_tag(wave.get());
+        magic = strm::read_tag(*wave);
         unsigned char rest_of_header[wave_file::header_length - 4];
-        strm::read_bytes(wave.get(), rest_of_header, sizeof rest_of_header);
+        strm::read_bytes(*wave, rest_of_header, sizeof rest_of_header);
+    } catch (const strm::read_failure&) {
+        throw my_exception("Cannot read " + path + ".");
     } catch (const strm::failure&) {
-        if (std::ferror(wave.get()))
-            throw my_exception("Cannot read " + path + ".");
         throw my_exception("Not VELKO binary format " + path);
     }
     if (magic != wave_file::magic)
@@ -262,7 +281,12 @@ void copy_wave(std::FILE* out, const std::string& path, strm::writeback_field& o
     // than after copying the whole of an oversized wave.
     strm::position end = strm::tell(out);
     for (;;) {
-        const std::size_t count = std::fread(buffer.data(), 1, buffer.size(), wave.get());
+        std::size_t count = 0;
+        try {
+            count = strm::read_some(*wave, buffer.data(), buffer.size());
+        } catch (const strm::read_failure&) {
+            throw my_exception("Cannot read " + path + ".");
+        }
         if (count == 0)
             break;
         if (count > wave_archive::max_length - end)
@@ -270,14 +294,12 @@ void copy_wave(std::FILE* out, const std::string& path, strm::writeback_field& o
         strm::write_bytes(out, buffer.data(), count);
         end += count;
     }
-    if (std::ferror(wave.get()))
-        throw my_exception("Cannot read " + path + ".");
 }
 
 // Writes the wave archive of `waves` to `out`, which is at its start: the
 // file header, then one "DATA" block with eight reserved words, the wave
 // count, the offset of each wave's data and the data back to back.
-void write_wave_archive(std::FILE* out, const std::vector<std::string>& waves) {
+void write_wave_archive(disk& disk, disk_file& out, const std::vector<std::string>& waves) {
     // The offset table alone must fit below 4 GiB.
     if (waves.size() > (wave_archive::max_length - wave_archive::offset_table_offset) /
                            wave_archive::offset_entry_size)
@@ -294,43 +316,73 @@ void write_wave_archive(std::FILE* out, const std::vector<std::string>& waves) {
     for (strm::writeback_field& offset : offsets)
         strm::write(out, offset);
     for (std::size_t i = 0; i < waves.size(); ++i)
-        copy_wave(out, waves[i], offsets[i], buffer);
+        copy_wave(disk, out, waves[i], offsets[i], buffer);
     strm::write(out, strm::align(wave_archive::alignment));
     data.finish();
     header.finish();
 }
 
+// What an output was opened as, to know later what may be removed: only a
+// regular file, and only while the path still leads to it.
+struct output_identity {
+    bool regular = false;
+    file_id id;
+};
+
 // Removes the output it watches unless the archive in it was completed, so
 // that a failed run leaves no partial archive behind.
 class output_guard {
 public:
-    output_guard(strm::output_file& file, std::string path)
-        : file_(file), path_(std::move(path)), identity_(platform::identify(file.get())) {}
+    output_guard(disk& disk, strm::output_file& file, std::string path)
+        : disk_(disk), file_(file), path_(std::move(path)) {
+        file_status status;
+        if (file_.get()->status(status)) {
+            identity_.regular = status.regular;
+            identity_.id = status.id;
+        }
+    }
     output_guard(const output_guard&) = delete;
     output_guard& operator=(const output_guard&) = delete;
     ~output_guard() {
         if (kept_)
             return;
         file_.close();
-        platform::discard_output(path_, identity_);
+        discard();
     }
 
     void keep() { kept_ = true; }
 
 private:
+    // A regular file is emptied, and its name is removed when the path itself
+    // still is that file (not a link to it); anything else (a device, a pipe,
+    // a file that another program put at the path meanwhile) is left alone.
+    // Emptying first also clears the data that other hard links or a symbolic
+    // link would still show after the name is gone.
+    void discard() {
+        if (!identity_.regular)
+            return;
+        path_status status;
+        if (disk_.status_of(path_, status) && status.id == identity_.id)
+            disk_.truncate(path_);
+        if (disk_.link_status_of(path_, status) && status.regular && status.id == identity_.id)
+            disk_.unlink(path_);
+    }
+
+    disk& disk_;
     strm::output_file& file_;
     std::string path_;
-    platform::output_identity identity_;
+    output_identity identity_;
     bool kept_ = false;
 };
 
-void write_archive_file(const std::string& path, const std::vector<std::string>& waves) {
-    strm::output_file file(platform::open_for_writing(path));
+void write_archive_file(disk& disk, const std::string& path,
+                        const std::vector<std::string>& waves) {
+    strm::output_file file(disk.open_for_writing(path));
     if (!file.is_open())
         throw my_exception("Cannot open " + path + " for writing.");
-    output_guard guard(file, path);
+    output_guard guard(disk, file, path);
     try {
-        write_wave_archive(file.get(), waves);
+        write_wave_archive(disk, *file.get(), waves);
         if (!file.close())
             throw strm::write_failure{};
     } catch (const strm::write_failure&) {
@@ -341,24 +393,25 @@ void write_archive_file(const std::string& path, const std::vector<std::string>&
 
 // Handles one list file: names its wave files, skips an archive that is
 // current (with -u), and otherwise writes the archive.
-void build_archive(const std::string& list, const archive_options& options, input_guard& inputs) {
+void build_archive(disk& disk, const std::string& list, const archive_options& options,
+                   input_guard& inputs) {
     const std::string output = options.output().empty() ? archive_name_for(list) : options.output();
-    const platform::input_file list_file = platform::open_for_reading(list);
+    const std::unique_ptr<disk_file> list_file = disk.open_for_reading(list);
     if (!list_file)
         throw my_exception("Cannot open " + list + " for reading.");
     const std::string directory = directory_of(list);
     std::vector<std::string> waves;
-    for (const std::string& name : read_list(list_file.get(), list))
+    for (const std::string& name : read_list(*list_file, list))
         waves.push_back(join_path(name, directory));
 
-    if (options.update() && archive_is_current(list, waves, output)) {
+    if (options.update() && archive_is_current(disk, list, waves, output)) {
         if (options.verbose())
             std::cout << "wendle: " << output << " is update." << std::endl;
         return;
     }
     if (inputs.is_input(output, list, waves))
         throw my_exception("Cannot open " + output + " for writing.");
-    write_archive_file(output, waves);
+    write_archive_file(disk, output, waves);
 }
 
 } // namespace
@@ -370,11 +423,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
+        disk& disk = platform::host_disk();
         archive_options options;
         options.parse(argc, argv);
-        input_guard inputs(options);
+        input_guard inputs(disk, options);
         for (const std::string& list : options.operands())
-            build_archive(list, options, inputs);
+            build_archive(disk, list, options, inputs);
         return 0;
     } catch (const cmdline_exception& e) {
         std::cerr << "wendle: " << e.what() << std::endl

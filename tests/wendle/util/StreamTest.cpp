@@ -1,12 +1,16 @@
 #include "util/stream.h"
 
+#include "platform.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <memory>
 #include <string>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using testsupport::Bytes;
@@ -15,26 +19,22 @@ using testsupport::U32LE;
 
 namespace {
 
-// A temporary binary file, removed when closed.
+// A binary file on the host's disk, opened for writing in a directory of
+// its own.
 class temp_stream {
 public:
-    temp_stream() : file_(std::tmpfile()) {}
-    ~temp_stream() { std::fclose(file_); }
-    std::FILE* get() const { return file_; }
-    void put(const std::string& bytes) { std::fwrite(bytes.data(), 1, bytes.size(), file_); }
+    temp_stream() : file_(platform::host_disk().open_for_writing(dir_ / "s")) {}
+    disk_file& get() const { return *file_; }
+    void put(const std::string& bytes) { strm::write_bytes(*file_, bytes.data(), bytes.size()); }
     // Everything written so far; the position is kept.
     std::string contents() const {
-        const long here = std::ftell(file_);
-        std::string bytes;
-        std::rewind(file_);
-        for (int c; (c = std::getc(file_)) != EOF;)
-            bytes.push_back(static_cast<char>(c));
-        std::fseek(file_, here, SEEK_SET);
-        return bytes;
+        EXPECT_TRUE(file_->flush());
+        return testsupport::ReadFile(dir_ / "s");
     }
 
 private:
-    std::FILE* file_;
+    testsupport::TempDir dir_;
+    std::unique_ptr<disk_file> file_;
 };
 
 std::string filler(std::size_t count) {
@@ -44,14 +44,16 @@ std::string filler(std::size_t count) {
 const std::string kSwarHeaderStart = "SWAR" + Bytes({0xFF, 0xFE}) + U16LE(0x0100);
 
 TEST(StreamHelpers, ReadsLittleEndianIntegersAndTagsAndFailsOnShortReads) {
-    temp_stream s;
-    s.put(Bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}) + "SWAV" + Bytes({1, 2, 3}));
-    std::rewind(s.get());
-    EXPECT_EQ(strm::read_u8(s.get()), 0x01);
-    EXPECT_EQ(strm::read_u16(s.get()), 0x0302);
-    EXPECT_EQ(strm::read_u32(s.get()), 0x07060504u);
-    EXPECT_EQ(strm::read_tag(s.get()), strm::block_tag(0x53574156));
-    EXPECT_THROW(strm::read_u32(s.get()), strm::failure);
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir / "in",
+                           Bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}) + "SWAV" + Bytes({1, 2, 3}));
+    const std::unique_ptr<disk_file> in = platform::host_disk().open_for_reading(dir / "in");
+    ASSERT_TRUE(in);
+    EXPECT_EQ(strm::read_u8(*in), 0x01);
+    EXPECT_EQ(strm::read_u16(*in), 0x0302);
+    EXPECT_EQ(strm::read_u32(*in), 0x07060504u);
+    EXPECT_EQ(strm::read_tag(*in), strm::block_tag(0x53574156));
+    EXPECT_THROW(strm::read_u32(*in), strm::failure);
 }
 
 TEST(StreamHelpers, WritesIntegersLittleEndianAndTagsInReadingOrder) {
@@ -123,16 +125,21 @@ TEST(StreamHelpers, WritersLeftByTheirScopeCompleteTheirSizes) {
 }
 
 TEST(StreamHelpers, FailedWritesSeeksAndFieldsOf4GiBRaiseWriteFailure) {
-    std::FILE* read_only = std::fopen("/dev/null", "rb");
-    EXPECT_THROW(strm::write_u32(read_only, 1), strm::write_failure);
-    std::fclose(read_only);
+    disk& host = platform::host_disk();
+    testsupport::TempDir dir;
+    testsupport::WriteFile(dir / "in", "");
+    const std::unique_ptr<disk_file> read_only = host.open_for_reading(dir / "in");
+    ASSERT_TRUE(read_only);
+    EXPECT_THROW(strm::write_u32(*read_only, 1), strm::write_failure);
 
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    std::FILE* pipe_out = fdopen(fds[1], "wb");
-    EXPECT_THROW(strm::block_writer(pipe_out, strm::block_tag("DATA")), strm::write_failure);
-    std::fclose(pipe_out);
-    close(fds[0]);
+    // A pipe keeps no position.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0666), 0);
+    const int reader = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const std::unique_ptr<disk_file> pipe_out = host.open_for_writing(dir / "fifo");
+    ASSERT_TRUE(pipe_out);
+    EXPECT_THROW(strm::block_writer(*pipe_out, strm::block_tag("DATA")), strm::write_failure);
+    close(reader);
 
     temp_stream s;
     strm::file_header_writer header(s.get(), strm::block_tag("SWAR"), 0x0100, 1);
@@ -148,9 +155,9 @@ TEST(StreamHelpers, FailedWritesSeeksAndFieldsOf4GiBRaiseWriteFailure) {
 TEST(StreamHelpers, OutputFileCloseReportsAFailedFlush) {
     if (!testsupport::Exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    strm::output_file file(std::fopen("/dev/full", "wb"));
+    strm::output_file file(platform::host_disk().open_for_writing("/dev/full"));
     ASSERT_TRUE(file.is_open());
-    strm::write_u32(file.get(), 1);
+    strm::write_u32(*file.get(), 1);
     EXPECT_FALSE(file.close());
     EXPECT_TRUE(file.close());
 }

@@ -1,22 +1,28 @@
 #pragma once
 
-// Helpers over stdio streams for the console's little-endian binary formats:
-// exact-size reads, integer and tag writes, zero padding, and fields whose
-// value is patched in later, so that a writer can emit a file strictly front
-// to back although some sizes and offsets are known only at the end.
+// Helpers over open disk files for the console's little-endian binary
+// formats: exact-size reads, integer and tag writes, zero padding, and fields
+// whose value is patched in later, so that a writer can emit a file strictly
+// front to back although some sizes and offsets are known only at the end.
+// Reads and writes that the file cuts short or that are interrupted are
+// continued here, so that callers see only whole transfers or failures.
+
+#include "util/disk.h"
 
 #include <cassert>
-#include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace strm {
 
-// A binary read delivered fewer bytes than asked for (end of file or a read
-// error; the stream's error indicator tells which).
+// A binary read delivered fewer bytes than asked for: the file ended first.
 struct failure {};
+
+// A read failed: the file could not deliver bytes that it holds.
+struct read_failure {};
 
 // A write, seek or position query on an output failed, or a size or offset
 // no longer fits the 32-bit field that has to hold it.
@@ -32,59 +38,82 @@ constexpr position max_field_value = 0xFFFFFFFFu;
 constexpr std::uint16_t file_header_size = 16;
 constexpr std::uint16_t byte_order_mark = 0xFEFF;
 
-inline position tell(std::FILE* stream) {
-    const long at = std::ftell(stream);
-    if (at < 0)
+inline position tell(disk_file& stream) {
+    position at = 0;
+    if (!stream.tell(at))
         throw write_failure{};
-    return static_cast<position>(at);
+    return at;
 }
 
-inline void seek(std::FILE* stream, position at) {
-    if (at > static_cast<position>(LONG_MAX) ||
-        std::fseek(stream, static_cast<long>(at), SEEK_SET) != 0)
+inline void seek(disk_file& stream, position at) {
+    if (!stream.seek(at))
         throw write_failure{};
 }
 
-inline void read_bytes(std::FILE* stream, void* buffer, std::size_t count) {
-    if (std::fread(buffer, 1, count, stream) != count)
+// Reads up to `count` bytes, fewer only when the file ends first; 0 at the
+// end. A failed read raises read_failure.
+inline std::size_t read_some(disk_file& stream, void* buffer, std::size_t count) {
+    unsigned char* const bytes = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < count) {
+        const io_result result = stream.read(bytes + done, count - done);
+        done += result.count;
+        if (result.status == io_status::failed)
+            throw read_failure{};
+        if (result.status == io_status::done && result.count == 0)
+            break;
+    }
+    return done;
+}
+
+inline void read_bytes(disk_file& stream, void* buffer, std::size_t count) {
+    if (read_some(stream, buffer, count) != count)
         throw failure{};
 }
 
-inline std::uint8_t read_u8(std::FILE* stream) {
+inline std::uint8_t read_u8(disk_file& stream) {
     unsigned char b[1];
     read_bytes(stream, b, sizeof b);
     return b[0];
 }
 
-inline std::uint16_t read_u16(std::FILE* stream) {
+inline std::uint16_t read_u16(disk_file& stream) {
     unsigned char b[2];
     read_bytes(stream, b, sizeof b);
     return static_cast<std::uint16_t>(b[0] | b[1] << 8);
 }
 
-inline std::uint32_t read_u32(std::FILE* stream) {
+inline std::uint32_t read_u32(disk_file& stream) {
     unsigned char b[4];
     read_bytes(stream, b, sizeof b);
     return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
            static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
 }
 
-inline void write_bytes(std::FILE* stream, const void* data, std::size_t count) {
-    if (std::fwrite(data, 1, count, stream) != count)
-        throw write_failure{};
+inline void write_bytes(disk_file& stream, const void* data, std::size_t count) {
+    const unsigned char* bytes = static_cast<const unsigned char*>(data);
+    while (count > 0) {
+        const io_result result = stream.write(bytes, count);
+        // A write that is done but moved nothing would never finish.
+        if (result.status == io_status::failed ||
+            (result.status == io_status::done && result.count == 0))
+            throw write_failure{};
+        bytes += result.count;
+        count -= result.count;
+    }
 }
 
-inline void write_u8(std::FILE* stream, std::uint8_t value) {
+inline void write_u8(disk_file& stream, std::uint8_t value) {
     write_bytes(stream, &value, 1);
 }
 
-inline void write_u16(std::FILE* stream, std::uint16_t value) {
+inline void write_u16(disk_file& stream, std::uint16_t value) {
     const unsigned char b[2] = {static_cast<unsigned char>(value),
                                 static_cast<unsigned char>(value >> 8)};
     write_bytes(stream, b, sizeof b);
 }
 
-inline void write_u32(std::FILE* stream, std::uint32_t value) {
+inline void write_u32(disk_file& stream, std::uint32_t value) {
     const unsigned char b[4] = {
         static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
         static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
@@ -110,14 +139,14 @@ private:
     std::uint32_t value_;
 };
 
-inline block_tag read_tag(std::FILE* stream) {
+inline block_tag read_tag(disk_file& stream) {
     unsigned char b[4];
     read_bytes(stream, b, sizeof b);
     return block_tag(static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
                      static_cast<std::uint32_t>(b[2]) << 8 | static_cast<std::uint32_t>(b[3]));
 }
 
-inline void write(std::FILE* stream, const block_tag& tag) {
+inline void write(disk_file& stream, const block_tag& tag) {
     const std::uint32_t v = tag.value();
     const unsigned char b[4] = {static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
                                 static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
@@ -130,7 +159,7 @@ struct align {
     unsigned n_;
 };
 
-inline void write(std::FILE* stream, const align& to) {
+inline void write(disk_file& stream, const align& to) {
     const position remainder = tell(stream) % to.n_;
     if (remainder == 0)
         return;
@@ -146,15 +175,15 @@ public:
     std::uint32_t value() const { return value_; }
 
 private:
-    friend void write(std::FILE* stream, writeback_field& field);
-    friend void resolve(writeback_field& field, std::FILE* stream, position base);
+    friend void write(disk_file& stream, writeback_field& field);
+    friend void resolve(writeback_field& field, disk_file& stream, position base);
 
     std::vector<position> pending_;
     std::uint32_t value_ = 0;
     bool writeback_ = false;
 };
 
-inline void write(std::FILE* stream, writeback_field& field) {
+inline void write(disk_file& stream, writeback_field& field) {
     if (field.writeback_) {
         write_u32(stream, field.value_);
         return;
@@ -165,7 +194,7 @@ inline void write(std::FILE* stream, writeback_field& field) {
 
 // Fixes the field to the current position minus base, patches every place
 // it was written at, and returns to the current position.
-inline void resolve(writeback_field& field, std::FILE* stream, position base) {
+inline void resolve(writeback_field& field, disk_file& stream, position base) {
     assert(!field.writeback_);
     const position here = tell(stream);
     if (here < base || here - base > max_field_value)
@@ -199,7 +228,7 @@ void finish_quietly(Writer& writer) noexcept {
 // One that goes out of scope unfinished finishes then, ignoring failures.
 class file_header_writer {
 public:
-    file_header_writer(std::FILE* stream, block_tag magic, std::uint16_t version,
+    file_header_writer(disk_file& stream, block_tag magic, std::uint16_t version,
                        std::uint16_t block_count)
         : stream_(stream) {
         write(stream_, magic);
@@ -229,7 +258,7 @@ public:
 private:
     static constexpr position file_size_position = 8;
 
-    std::FILE* stream_;
+    disk_file& stream_;
     bool finished_ = false;
 };
 
@@ -238,7 +267,7 @@ private:
 // out of scope unfinished finishes then, ignoring failures.
 class block_writer {
 public:
-    block_writer(std::FILE* stream, block_tag kind) : stream_(stream), start_(tell(stream)) {
+    block_writer(disk_file& stream, block_tag kind) : stream_(stream), start_(tell(stream)) {
         write(stream_, kind);
         size_position_ = tell(stream_);
         write_u32(stream_, 0);
@@ -265,36 +294,34 @@ public:
     }
 
 private:
-    std::FILE* stream_;
+    disk_file& stream_;
     position start_;
     position size_position_ = 0;
     bool finished_ = false;
 };
 
-// Owns one open stdio stream, or none, and closes it when it goes away.
+// Owns one open file, or none, and closes it when it goes away.
 class output_file {
 public:
-    explicit output_file(std::FILE* handle) : handle_(handle) {}
+    explicit output_file(std::unique_ptr<disk_file> file) : file_(std::move(file)) {}
     output_file(const output_file&) = delete;
     output_file& operator=(const output_file&) = delete;
     ~output_file() { close(); }
 
-    std::FILE* get() const { return handle_; }
-    bool is_open() const { return handle_ != nullptr; }
+    disk_file* get() const { return file_.get(); }
+    bool is_open() const { return file_ != nullptr; }
 
-    // Flushes and closes the stream; false when either failed. Closing with
+    // Flushes and closes the file; false when either failed. Closing with
     // nothing open succeeds.
     bool close() {
-        if (handle_ == nullptr)
+        if (file_ == nullptr)
             return true;
-        std::FILE* const handle = handle_;
-        handle_ = nullptr;
-        const bool flushed = std::fflush(handle) == 0 && std::ferror(handle) == 0;
-        return std::fclose(handle) == 0 && flushed;
+        const std::unique_ptr<disk_file> file = std::move(file_);
+        return file->close();
     }
 
 private:
-    std::FILE* handle_ = nullptr;
+    std::unique_ptr<disk_file> file_;
 };
 
 } // namespace strm
