@@ -3,6 +3,7 @@
 // message, exit status and what stays on disk.
 
 #include "TestSupport.h"
+#include "WendleTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -24,34 +25,11 @@ using testsupport::SetModTime;
 using testsupport::U16LE;
 using testsupport::U32LE;
 using testsupport::WriteFile;
+using wendle_test::Archive;
+using wendle_test::Size;
+using wendle_test::Wave;
 
 namespace {
-
-std::uint32_t Size(const std::string& s) {
-    return static_cast<std::uint32_t>(s.size());
-}
-
-// A wave file: generic header "SWAV", then a "DATA" block holding `data`.
-std::string Wave(const std::string& data) {
-    return "SWAV" + Bytes({0xFF, 0xFE, 0x00, 0x01}) + U32LE(24 + Size(data)) + U16LE(16) + U16LE(1) +
-           "DATA" + U32LE(8 + Size(data)) + data;
-}
-
-// The wave archive of waves with the given data, stated field by field.
-std::string Archive(const std::vector<std::string>& waves) {
-    std::uint32_t at = 0x3C + 4 * static_cast<std::uint32_t>(waves.size());
-    std::string offsets, data;
-    for (const std::string& w : waves) {
-        offsets += U32LE(at);
-        data += w;
-        at += Size(w);
-    }
-    const std::string padding((4 - at % 4) % 4, '\0');
-    const std::uint32_t size = at + Size(padding);
-    return "SWAR" + Bytes({0xFF, 0xFE, 0x00, 0x01}) + U32LE(size) + U16LE(16) + U16LE(1) + "DATA" +
-           U32LE(size - 16) + std::string(32, '\0') + U32LE(static_cast<std::uint32_t>(waves.size())) +
-           offsets + data + padding;
-}
 
 class WendleArchive : public ::testing::Test {
 protected:
