@@ -64,9 +64,7 @@ TEST_F(WendleArchive, WritesHeaderDataBlockOffsetsAndPaddedWaveData) {
 }
 
 TEST_F(WendleArchive, StoresEveryListedWaveBackToBackInListOrder) {
-    std::string big;
-    for (int i = 0; i < 150000; ++i)
-        big.push_back(static_cast<char>(i * 7 % 251));
+    const std::string big = wendle_test::Pattern(150000);
     WriteFile(dir / "six.swav", Wave("666666"));
     WriteFile(dir / "eight.swav", Wave("88888888"));
     WriteFile(dir / "none.swav", Wave(""));

@@ -20,9 +20,7 @@ namespace {
 // empty one (its offset equals the next), one over 64 KiB (copied in several
 // pieces), a wave file named twice, and padding at the end only.
 TEST(ArchiveWriter, WritesTheArchiveLayoutByteForByte) {
-    std::string big;
-    for (int i = 0; i < 70000; ++i)
-        big.push_back(static_cast<char>(i * 7 % 251));
+    const std::string big = wendle_test::Pattern(70000);
     memory_disk disk;
     disk.add_file("abc.swav", Wave("abc"));
     disk.add_file("empty.swav", Wave(""));

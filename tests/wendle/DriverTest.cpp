@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -16,36 +17,10 @@
 #include <vector>
 
 using wendle_test::Archive;
+using wendle_test::Pattern;
 using wendle_test::Wave;
 
 namespace {
-
-struct run_result {
-    int status = -1;
-    std::string err;
-};
-
-run_result run(memory_disk& disk, const std::vector<std::string>& args) {
-    std::vector<const char*> argv{"wendle"};
-    for (const std::string& a : args)
-        argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    run_result result;
-    result.status = run_wendle(disk, static_cast<int>(argv.size()), argv.data(), out, err);
-    result.err = err.str();
-    EXPECT_EQ(out.str(), "");
-    return result;
-}
-
-const std::string& big_data() {
-    static const std::string data = [] {
-        std::string bytes;
-        for (int i = 0; i < 70000; ++i)
-            bytes.push_back(static_cast<char>(i * 7 % 251));
-        return bytes;
-    }();
-    return data;
-}
 
 // A list in a directory of its own naming waves beside it, above it, empty,
 // over 64 KiB and twice, and older outputs both at the list's archive name
@@ -53,17 +28,14 @@ const std::string& big_data() {
 void prepare(memory_disk& disk) {
     disk.add_file("set/l.txt", "a.swav\r\nbig.swav\n\n../c.swav\na.swav");
     disk.add_file("set/a.swav", Wave("abc"));
-    disk.add_file("set/big.swav", Wave(big_data()));
+    disk.add_file("set/big.swav", Wave(Pattern(70000)));
     disk.add_file("c.swav", Wave(""));
     disk.add_file("set/l.swar", "an older archive");
     disk.add_file("target.swar", "an older archive");
     disk.add_link("link.swar", "target.swar");
 }
 
-const std::string& expected_archive() {
-    static const std::string archive = Archive({"abc", big_data(), "", "abc"});
-    return archive;
-}
+const std::string expected_archive = Archive({"abc", Pattern(70000), "", "abc"});
 
 struct scenario {
     std::vector<std::string> args;
@@ -87,90 +59,89 @@ std::map<std::string, bool> messages_of(const scenario& s) {
         {"Cannot open " + s.output + " for writing.", false},
         {"Cannot write " + s.output + ".", true},
     };
-    for (const char* wave : {"set/a.swav", "set/big.swav", "c.swav"}) {
-        messages["Cannot open " + std::string(wave) + " for reading."] = true;
-        messages["Cannot read " + std::string(wave) + "."] = true;
+    for (const std::string wave : {"set/a.swav", "set/big.swav", "c.swav"}) {
+        messages["Cannot open " + wave + " for reading."] = true;
+        messages["Cannot read " + wave + "."] = true;
     }
     return messages;
 }
 
-// Runs the scenario on a fresh disk prepared by `setup`; the run either
-// writes the whole archive or fails with one of `messages` and leaves every
-// other file as it was, and an output it opened removed (emptied when it is
-// a link). Returns the message, "" for success.
-template <class Setup>
+// Runs wendle on a fresh disk that `setup` may make go wrong. The run either
+// writes the whole archive, or fails with one of `messages`, removing an
+// output it opened (emptying it behind a link); every other file stays as it
+// was. Returns the message, "" for success; sets `calls` to the calls made.
 std::string check_run(const scenario& s, const std::map<std::string, bool>& messages,
-                      Setup setup, std::size_t& calls) {
+                      const std::function<void(memory_disk&)>& setup, std::size_t& calls) {
     memory_disk disk;
     prepare(disk);
     std::map<std::string, std::string> files = disk.files();
     setup(disk);
-    const run_result r = run(disk, s.args);
+    std::vector<const char*> argv{"wendle"};
+    for (const std::string& a : s.args)
+        argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    const int status = run_wendle(disk, static_cast<int>(argv.size()), argv.data(), out, err);
     calls = disk.calls();
-    std::string message;
-    if (r.status == 0) {
-        EXPECT_EQ(r.err, "");
-        files[s.archive] = expected_archive();
-    } else {
-        EXPECT_EQ(r.status, 1);
-        message = r.err.size() > 9 ? r.err.substr(8, r.err.size() - 9) : r.err;
-        EXPECT_EQ(r.err, "wendle: " + message + "\n");
-        const auto known = messages.find(message);
-        EXPECT_NE(known, messages.end()) << message;
-        if (known != messages.end() && known->second) {
-            if (s.link)
-                files[s.archive] = "";
-            else
-                files.erase(s.archive);
-        }
-    }
+
+    const std::string text = err.str();
+    const std::string message = text.size() > 9 ? text.substr(8, text.size() - 9) : text;
+    EXPECT_EQ(text, message.empty() ? "" : "wendle: " + message + "\n");
+    EXPECT_EQ(status, message.empty() ? 0 : 1) << message;
+    EXPECT_EQ(out.str(), "");
+    const auto known = messages.find(message);
+    if (message.empty())
+        files[s.archive] = expected_archive;
+    else if (known == messages.end())
+        ADD_FAILURE() << "unexpected message " << message;
+    else if (known->second && s.link)
+        files[s.archive] = "";
+    else if (known->second)
+        files.erase(s.archive);
     EXPECT_TRUE(disk.files() == files) << message;
     EXPECT_TRUE(disk.exists("link.swar"));
     return message;
 }
 
+// check_run with `fault` at each call in turn, until a run ends before the
+// call that was to go wrong; the messages met.
+std::set<std::string> each_call_going_wrong(memory_disk::fault fault, const scenario& s,
+                                            const std::map<std::string, bool>& messages) {
+    std::set<std::string> seen;
+    std::size_t calls = 0;
+    for (std::size_t call = 1; calls >= call - 1; ++call) {
+        SCOPED_TRACE(s.args.front() + ", call " + std::to_string(call) + " going wrong");
+        seen.insert(check_run(s, messages, [&](memory_disk& disk) { disk.inject(fault, call); },
+                              calls));
+    }
+    return seen;
+}
+
 TEST(WendleOnMemoryDisk, EachFailingDiskCallEndsTheRunWithItsMessageAndNoPartialArchive) {
     for (const scenario& s : scenarios) {
         const std::map<std::string, bool> messages = messages_of(s);
-        std::set<std::string> seen;
-        // Until a run ends before the call that was to fail.
-        std::size_t calls = 0;
-        for (std::size_t call = 1; calls >= call - 1; ++call) {
-            SCOPED_TRACE(s.args.front() + " failing call " + std::to_string(call));
-            seen.insert(check_run(s, messages, [&](memory_disk& disk) {
-                disk.inject(memory_disk::fault::fail, call);
-            }, calls));
-        }
-        // Every message above was met on the way, and some runs succeeded.
-        EXPECT_EQ(seen.size(), messages.size() + 1) << s.args.front();
-    }
-}
-
-TEST(WendleOnMemoryDisk, AFullDiskEndsTheRunWithCannotWriteAndNoPartialArchive) {
-    const std::uint64_t length = expected_archive().size();
-    const std::map<std::string, bool> messages = {{"Cannot write set/l.swar.", true}};
-    for (const std::uint64_t space : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{16},
-                                      std::uint64_t{60}, std::uint64_t{0x10000}, length - 1,
-                                      length}) {
-        SCOPED_TRACE(space);
-        std::size_t calls = 0;
-        const std::string message = check_run(scenarios[0], messages, [&](memory_disk& disk) {
-            disk.limit_space(space);
-        }, calls);
-        EXPECT_EQ(message.empty(), space >= length);
+        // Every message was met on the way, and the runs that met no
+        // failure, or one that does not matter, wrote the archive.
+        EXPECT_EQ(each_call_going_wrong(memory_disk::fault::fail, s, messages).size(),
+                  messages.size() + 1);
     }
 }
 
 TEST(WendleOnMemoryDisk, ShortAndInterruptedReadsAndWritesAreContinued) {
     for (const memory_disk::fault fault :
-         {memory_disk::fault::short_transfer, memory_disk::fault::interrupt}) {
+         {memory_disk::fault::short_transfer, memory_disk::fault::interrupt})
+        EXPECT_EQ(each_call_going_wrong(fault, scenarios[0], {}), std::set<std::string>{""});
+}
+
+TEST(WendleOnMemoryDisk, AFullDiskEndsTheRunWithCannotWriteAndNoPartialArchive) {
+    const std::uint64_t length = expected_archive.size();
+    for (const std::uint64_t space : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{16},
+                                      std::uint64_t{60}, std::uint64_t{0x10000}, length - 1,
+                                      length}) {
         std::size_t calls = 0;
-        for (std::size_t call = 1; calls >= call - 1; ++call) {
-            SCOPED_TRACE(call);
-            EXPECT_EQ(check_run(scenarios[0], {}, [&](memory_disk& disk) {
-                disk.inject(fault, call);
-            }, calls), "");
-        }
+        const std::string message =
+            check_run(scenarios[0], {{"Cannot write set/l.swar.", true}},
+                      [&](memory_disk& disk) { disk.limit_space(space); }, calls);
+        EXPECT_EQ(message.empty(), space >= length) << space;
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "TestSupport.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,6 +23,14 @@ inline std::string Tag(strm::block_tag tag) {
     const std::uint32_t v = tag.value();
     return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
             static_cast<char>(v)};
+}
+
+// `count` bytes of a pattern that repeats only every 251 bytes.
+inline std::string Pattern(std::size_t count) {
+    std::string bytes;
+    for (std::size_t i = 0; i < count; ++i)
+        bytes.push_back(static_cast<char>(i * 7 % 251));
+    return bytes;
 }
 
 // A wave file: the generic header with magic "SWAV", then a "DATA" block
