@@ -201,25 +201,13 @@ std::unique_ptr<disk_file> memory_disk::open_for_writing(const std::string& path
 }
 
 bool memory_disk::status_of(const std::string& path, path_status& status) {
-    if (count_call() == fault::fail || !representable(path))
-        return false;
-    const std::shared_ptr<node> found = find(resolve(path));
-    if (!found)
-        return false;
-    status.id = file_id{1, found->inode};
-    status.regular = found->kind == node_kind::regular;
-    return true;
+    return count_call() != fault::fail && representable(path) &&
+           status_of_name(resolve(path), status);
 }
 
 bool memory_disk::link_status_of(const std::string& path, path_status& status) {
-    if (count_call() == fault::fail || !representable(path))
-        return false;
-    const std::shared_ptr<node> found = find(normalise(path));
-    if (!found)
-        return false;
-    status.id = file_id{1, found->inode};
-    status.regular = found->kind == node_kind::regular;
-    return true;
+    return count_call() != fault::fail && representable(path) &&
+           status_of_name(normalise(path), status);
 }
 
 bool memory_disk::truncate(const std::string& path) {
@@ -258,6 +246,15 @@ std::string memory_disk::resolve(const std::string& path) const {
                              : name.substr(0, name.find_last_of('/') + 1) + target);
     }
     return std::string();
+}
+
+bool memory_disk::status_of_name(const std::string& name, path_status& status) const {
+    const std::shared_ptr<node> found = find(name);
+    if (!found)
+        return false;
+    status.id = file_id{1, found->inode};
+    status.regular = found->kind == node_kind::regular;
+    return true;
 }
 
 std::shared_ptr<memory_disk::node> memory_disk::find(const std::string& name) const {

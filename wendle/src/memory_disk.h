@@ -81,6 +81,7 @@ private:
     // links in a row.
     std::string resolve(const std::string& path) const;
     std::shared_ptr<node> find(const std::string& name) const;
+    bool status_of_name(const std::string& name, path_status& status) const;
     std::shared_ptr<node> add(const std::string& path, node_kind kind);
     file_time tick();
 

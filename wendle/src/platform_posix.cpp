@@ -34,11 +34,15 @@ file_id id_of(const struct stat& status) {
     return id;
 }
 
-path_status path_status_of(const struct stat& status) {
-    path_status result;
-    result.id = id_of(status);
-    result.regular = S_ISREG(status.st_mode);
-    return result;
+// The status of a path by stat or lstat; false when the path cannot be seen.
+bool status_by(int (*call)(const char*, struct stat*), const std::string& path,
+               path_status& status) {
+    struct stat st;
+    if (!representable(path) || call(path.c_str(), &st) != 0)
+        return false;
+    status.id = id_of(st);
+    status.regular = S_ISREG(st.st_mode);
+    return true;
 }
 
 // Clears O_NONBLOCK, set only so that opening could not wait; false on failure.
@@ -166,19 +170,11 @@ public:
     }
 
     bool status_of(const std::string& path, path_status& status) override {
-        struct stat st;
-        if (!representable(path) || ::stat(path.c_str(), &st) != 0)
-            return false;
-        status = path_status_of(st);
-        return true;
+        return status_by(::stat, path, status);
     }
 
     bool link_status_of(const std::string& path, path_status& status) override {
-        struct stat st;
-        if (!representable(path) || ::lstat(path.c_str(), &st) != 0)
-            return false;
-        status = path_status_of(st);
-        return true;
+        return status_by(::lstat, path, status);
     }
 
     bool truncate(const std::string& path) override {
