@@ -12,12 +12,13 @@
 #include <optional>
 #include <string>
 
-// Regular files, devices (which take every write and keep no position, like
-// /dev/null) and symbolic and hard links, all named by normalised paths: "."
-// and empty components are dropped and ".." folds the component before it.
-// A relative path is relative to the root; directories are implicit, and only
-// the last component of a path may be a symbolic link. Every write stamps its
-// file with a clock that advances by one nanosecond per change.
+// Regular files, devices (which cannot be read, and take every write and
+// keep no position, like /dev/null) and symbolic and hard links, all named by
+// normalised paths: "." and empty components are dropped and ".." folds the
+// component before it. A relative path is relative to the root; directories
+// are implicit, only the last component of a path may be a symbolic link, and
+// a path holding a NUL byte names nothing, as on the host. Every change
+// stamps its file with a clock that advances by one nanosecond each time.
 //
 // Every call of the disk and of the files it opened counts, from 1. One of
 // them can be made to go wrong (inject), and writes can run out of space at
