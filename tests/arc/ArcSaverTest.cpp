@@ -227,7 +227,7 @@ TEST_F(ArcSaverLimits, MoreThan65535FilesAreRefused) {
 TEST_F(ArcSaverLimits, ArchivesOf4GiBOrMoreAreRefused) {
     WriteFile(dir / "image", "x");
     const auto image =
-        std::make_shared<CArchiveImage>(std::make_unique<XALFcl::CFileInputStream>(dir / "image"), 0);
+        std::make_shared<CArchiveImage>(std::make_unique<XALFcl::CFileInputStream>(XALFcl::SystemDisk(), dir / "image"), 0);
     CFileEntry* file = archive.CreateFile("/a");
     // With one one-letter file the contents start at 64.
     file->Refer(image, 0, (std::uint64_t{1} << 32) - 64);
@@ -352,9 +352,9 @@ TEST_F(ArcSaverReplace, LeftoverOfADeadRunIsReplaced) {
 TEST_F(ArcSaverReplace, TemporaryFileOfALiveRunIsLeftAlone) {
     WriteFile(path, "OLD");
     WriteFile(backupName, "OLDER");
-    XALFcl::CFile holder(temporary, "wbl");
+    XALFcl::CFile holder(XALFcl::SystemDisk(), temporary, "wbl");
     holder.PutChar('L');
-    std::fflush(holder.GetHandle());
+    holder.Flush();
     std::string subject;
     EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(true); }, subject),
               XALFcl::CFileException::kCannotOpen);

@@ -45,7 +45,7 @@ protected:
     // Compares the loaded /d/big.bin with `bytes` as a disk file.
     bool CompareBig(const std::string& bytes) {
         WriteFile(dir / "disk.bin", bytes);
-        XALFcl::CFileInputStream in(dir / "disk.bin");
+        XALFcl::CFileInputStream in(XALFcl::SystemDisk(), dir / "disk.bin");
         return loaded.FindFile("/d/big.bin")->Compare(in, bytes.size());
     }
 

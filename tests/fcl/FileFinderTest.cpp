@@ -16,13 +16,14 @@ using testsupport::WriteFile;
 using XALFcl::CFileException;
 using XALFcl::CFileFinder;
 using XALFcl::CompareNames;
-using XALFcl::Platform::FileKind;
+using XALFcl::FileKind;
+using XALFcl::SystemDisk;
 
 namespace {
 
 std::vector<std::string> Names(const std::string& directory) {
     std::vector<std::string> names;
-    CFileFinder finder(directory);
+    CFileFinder finder(SystemDisk(), directory);
     while (finder.Next())
         names.push_back(finder.entryName);
     return names;
@@ -40,7 +41,7 @@ TEST(FileFinderTest, EnumeratesDotsFirstThenNamesIgnoringCaseThenByRawBytes) {
 
 TEST(FileFinderTest, EmptyDirectoryYieldsOnlyTheDotsAndStaysExhausted) {
     TempDir dir;
-    CFileFinder finder(dir.path() + "/");
+    CFileFinder finder(SystemDisk(), dir.path() + "/");
     ASSERT_TRUE(finder.Next());
     EXPECT_EQ(finder.entryName, ".");
     EXPECT_TRUE(finder.entryIsDirectory);
@@ -59,7 +60,7 @@ TEST(FileFinderTest, ReportsKindAndTimeFollowingLinks) {
     std::filesystem::create_symlink("nowhere", dir / "d/dangling");
 
     for (const std::string& path : {dir / "d", dir / "d/"}) {
-        CFileFinder finder(path);
+        CFileFinder finder(SystemDisk(), path);
         std::vector<std::string> seen;
         while (finder.Next()) {
             seen.push_back(finder.entryName);
@@ -83,7 +84,7 @@ TEST(FileFinderTest, UnreadableDirectoryThrowsCannotOpenDirectory) {
     WriteFile(dir / "file", "");
     for (const std::string& path : {dir / "missing", dir / "file"}) {
         try {
-            CFileFinder finder(path);
+            CFileFinder finder(SystemDisk(), path);
             ADD_FAILURE() << "enumerated " << path;
         } catch (const CFileException& e) {
             EXPECT_EQ(e.code, CFileException::kCannotOpenDirectory);

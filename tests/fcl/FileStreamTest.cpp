@@ -17,6 +17,7 @@ using XALFcl::CFileException;
 using XALFcl::CFileInputStream;
 using XALFcl::CFileOutputStream;
 using XALFcl::CIosBase;
+using XALFcl::SystemDisk;
 
 namespace {
 
@@ -24,7 +25,7 @@ TEST(FileStreamTest, WritesValuesBlocksAndFillsByteForByte) {
     TempDir dir;
     const std::string path = dir / "out.bin";
     {
-        CFileOutputStream out(path);
+        CFileOutputStream out(SystemDisk(), path);
         out.WriteU32(0x12345678);
         out.littleEndian = 1;
         out.WriteU32(0x12345678);
@@ -45,7 +46,7 @@ TEST(FileStreamTest, WritesValuesBlocksAndFillsByteForByte) {
 TEST(FileStreamTest, ReadsValuesAndSetsEndOfDataAtTheEnd) {
     TempDir dir;
     WriteFile(dir / "in.bin", Bytes({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE}));
-    CFileInputStream in(dir / "in.bin");
+    CFileInputStream in(SystemDisk(), dir / "in.bin");
     EXPECT_EQ(in.ReadU16(), 0x1234u);
     in.littleEndian = 1;
     EXPECT_EQ(in.ReadU16(), 0x7856u);
@@ -68,7 +69,7 @@ TEST(FileStreamTest, ReadsValuesAndSetsEndOfDataAtTheEnd) {
 TEST(FileStreamTest, SkipStopsAtTheEndOfTheFile) {
     TempDir dir;
     WriteFile(dir / "in.bin", "abcdef");
-    CFileInputStream in(dir / "in.bin");
+    CFileInputStream in(SystemDisk(), dir / "in.bin");
     EXPECT_EQ(in.Skip(2), 2u);
     EXPECT_EQ(in.Skip(10), 4u);
     EXPECT_EQ(in.state, CIosBase::kEndOfData);
@@ -78,7 +79,7 @@ TEST(FileStreamTest, SkipStopsAtTheEndOfTheFile) {
 TEST(FileStreamTest, ReadErrorMarksFailureAndPassesTheException) {
     TempDir dir;
     WriteFile(dir / "in.bin", "abcd");
-    CFileInputStream in(dir / "in.bin");
+    CFileInputStream in(SystemDisk(), dir / "in.bin");
     ASSERT_TRUE(in.GetFile().Open(dir / "in.bin", "wb"));
     try {
         in.ReadU32();
@@ -91,13 +92,13 @@ TEST(FileStreamTest, ReadErrorMarksFailureAndPassesTheException) {
 
 TEST(FileStreamTest, WriteErrorMarksFailureButSeekErrorDoesNot) {
     TempDir dir;
-    CFileOutputStream other(dir / "f");
+    CFileOutputStream other(SystemDisk(), dir / "f");
     EXPECT_THROW(other.Seek(-1, SEEK_SET), CFileException);
     EXPECT_EQ(other.state, 0);
 
     if (!testsupport::Exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    CFileOutputStream out("/dev/full");
+    CFileOutputStream out(SystemDisk(), "/dev/full");
     const std::vector<std::uint8_t> block(1 << 20, 0);
     try {
         out.Write(block.data(), block.size());

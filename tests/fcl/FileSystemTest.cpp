@@ -19,9 +19,9 @@ TEST(FileSystemTest, ModTimeIsReadOrLeftUnchanged) {
     WriteFile(dir / "f", "");
     SetModTime(dir / "f", 1234567890);
     std::int64_t time = 7;
-    EXPECT_FALSE(GetFileModTime(dir / "missing", time));
+    EXPECT_FALSE(GetFileModTime(SystemDisk(), dir / "missing", time));
     EXPECT_EQ(time, 7);
-    EXPECT_TRUE(GetFileModTime(dir / "f", time));
+    EXPECT_TRUE(GetFileModTime(SystemDisk(), dir / "f", time));
     EXPECT_EQ(time, 1234567890);
 }
 
@@ -30,18 +30,18 @@ TEST(FileSystemTest, IsDirectoryTellsDirectoryOtherAndMissing) {
     MakeDirs(dir / "d");
     WriteFile(dir / "f", "");
     std::filesystem::create_symlink("d", dir / "link");
-    EXPECT_EQ(IsDirectory(dir / "d"), 1);
-    EXPECT_EQ(IsDirectory(dir / "link"), 1);
-    EXPECT_EQ(IsDirectory(dir / "f"), 0);
-    EXPECT_EQ(IsDirectory(dir / "missing"), -1);
+    EXPECT_EQ(IsDirectory(SystemDisk(), dir / "d"), 1);
+    EXPECT_EQ(IsDirectory(SystemDisk(), dir / "link"), 1);
+    EXPECT_EQ(IsDirectory(SystemDisk(), dir / "f"), 0);
+    EXPECT_EQ(IsDirectory(SystemDisk(), dir / "missing"), -1);
 }
 
 TEST(FileSystemTest, PathExistsSeesDanglingLinks) {
     TempDir dir;
     std::filesystem::create_symlink("nowhere", dir / "dangling");
-    EXPECT_TRUE(PathExists(dir / "dangling"));
-    EXPECT_TRUE(PathExists(dir.path()));
-    EXPECT_FALSE(PathExists(dir / "nowhere"));
+    EXPECT_TRUE(PathExists(SystemDisk(), dir / "dangling"));
+    EXPECT_TRUE(PathExists(SystemDisk(), dir.path()));
+    EXPECT_FALSE(PathExists(SystemDisk(), dir / "nowhere"));
 }
 
 TEST(FileSystemTest, SameFileComparesDeviceAndInode) {
@@ -50,11 +50,11 @@ TEST(FileSystemTest, SameFileComparesDeviceAndInode) {
     WriteFile(dir / "b", "x");
     std::filesystem::create_hard_link(dir / "a", dir / "hard");
     std::filesystem::create_symlink("a", dir / "soft");
-    EXPECT_TRUE(SameFile(dir / "a", dir / "hard"));
-    EXPECT_TRUE(SameFile(dir / "soft", dir / "a"));
-    EXPECT_TRUE(SameFile(dir / "a", dir.path() + "/./a"));
-    EXPECT_FALSE(SameFile(dir / "a", dir / "b"));
-    EXPECT_FALSE(SameFile(dir / "missing", dir / "missing"));
+    EXPECT_TRUE(SameFile(SystemDisk(), dir / "a", dir / "hard"));
+    EXPECT_TRUE(SameFile(SystemDisk(), dir / "soft", dir / "a"));
+    EXPECT_TRUE(SameFile(SystemDisk(), dir / "a", dir.path() + "/./a"));
+    EXPECT_FALSE(SameFile(SystemDisk(), dir / "a", dir / "b"));
+    EXPECT_FALSE(SameFile(SystemDisk(), dir / "missing", dir / "missing"));
 }
 
 } // namespace

@@ -16,6 +16,7 @@ using testsupport::TempDir;
 using testsupport::WriteFile;
 using XALFcl::CFile;
 using XALFcl::CFileException;
+using XALFcl::SystemDisk;
 
 namespace {
 
@@ -35,7 +36,7 @@ CFileException Thrown(Action action) {
 TEST(FileTest, OpeningAMissingFileThrowsCannotOpenWithThePath) {
     TempDir dir;
     const std::string path = dir / "missing.bin";
-    const CFileException e = Thrown([&] { CFile file(path, "rb"); });
+    const CFileException e = Thrown([&] { CFile file(SystemDisk(), path, "rb"); });
     EXPECT_EQ(e.code, CFileException::kCannotOpen);
     EXPECT_EQ(e.subject, path);
 }
@@ -43,7 +44,7 @@ TEST(FileTest, OpeningAMissingFileThrowsCannotOpenWithThePath) {
 TEST(FileTest, ReadingRefusesDirectoriesAndFifosWithoutBlocking) {
     TempDir dir;
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
-    CFile file;
+    CFile file(SystemDisk());
     EXPECT_FALSE(file.Open(dir / "fifo", "rb"));
     EXPECT_FALSE(file.Open(dir.path(), "rb"));
     EXPECT_FALSE(file.IsOpen());
@@ -54,7 +55,7 @@ TEST(FileTest, ExclusiveCreationFailsOnAnythingAlreadyThere) {
     TempDir dir;
     WriteFile(dir / "old", "keep");
     std::filesystem::create_symlink(dir / "target", dir / "link");
-    CFile file;
+    CFile file(SystemDisk());
     EXPECT_FALSE(file.Open(dir / "old", "wbx"));
     EXPECT_FALSE(file.Open(dir / "link", "wx"));
     EXPECT_FALSE(std::filesystem::exists(dir / "target"));
@@ -73,9 +74,9 @@ TEST(FileTest, WritingAFifoNeverWaitsForAReader) {
     TempDir dir;
     const std::string fifo = dir / "fifo";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    CFile file;
+    CFile file(SystemDisk());
     EXPECT_FALSE(file.Open(fifo, "wb"));
-    EXPECT_EQ(Thrown([&] { CFile opened(fifo, "wb"); }).subject, fifo);
+    EXPECT_EQ(Thrown([&] { CFile opened(SystemDisk(), fifo, "wb"); }).subject, fifo);
 
     const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
@@ -95,7 +96,7 @@ TEST(FileTest, WritingAFifoNeverWaitsForAReader) {
 TEST(FileTest, GetCharTellsByteFFFromEndOfFile) {
     TempDir dir;
     WriteFile(dir / "f", std::string("\xFF\x00", 2));
-    CFile file(dir / "f", "rb");
+    CFile file(SystemDisk(), dir / "f", "rb");
     EXPECT_EQ(file.GetChar(), 0xFF);
     EXPECT_EQ(file.GetChar(), 0);
     EXPECT_EQ(file.GetChar(), -1);
@@ -105,7 +106,7 @@ TEST(FileTest, GetCharTellsByteFFFromEndOfFile) {
 TEST(FileTest, GetSizeKeepsThePosition) {
     TempDir dir;
     WriteFile(dir / "f", "0123456789");
-    CFile file(dir / "f", "rb");
+    CFile file(SystemDisk(), dir / "f", "rb");
     EXPECT_EQ(file.Seek(3, SEEK_SET), 3);
     EXPECT_EQ(file.GetSize(), 10);
     EXPECT_EQ(file.Tell(), 3);
@@ -115,7 +116,7 @@ TEST(FileTest, GetSizeKeepsThePosition) {
 TEST(FileTest, IoErrorsCarryTheirCodeAndTheFileName) {
     TempDir dir;
     const std::string path = dir / "f";
-    CFile file(path, "wb");
+    CFile file(SystemDisk(), path, "wb");
     char byte;
     EXPECT_EQ(Thrown([&] { file.Read(&byte, 1); }).code, CFileException::kCannotLoad);
     const CFileException seek = Thrown([&] { file.Seek(-1, SEEK_SET); });
@@ -129,7 +130,7 @@ TEST(FileTest, IoErrorsCarryTheirCodeAndTheFileName) {
 TEST(FileTest, FinishReportsAFailedFlushAndClosesAnyway) {
     if (!testsupport::Exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
-    CFile file("/dev/full", "wb");
+    CFile file(SystemDisk(), "/dev/full", "wb");
     file.PutChar('x');
     const CFileException e = Thrown([&] { file.Finish(); });
     EXPECT_EQ(e.code, CFileException::kCannotWrite);

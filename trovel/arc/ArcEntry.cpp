@@ -362,7 +362,7 @@ void CFileEntry::Load(XALFcl::CInputStream& stream, std::uint64_t n) {
 }
 
 void CFileEntry::LoadFile(const std::string& diskPath) {
-    XALFcl::CFileInputStream stream(diskPath);
+    XALFcl::CFileInputStream stream(XALFcl::SystemDisk(), diskPath);
     const std::int64_t length = stream.GetSize();
     Load(stream, static_cast<std::uint64_t>(length));
     if (stream.state & XALFcl::CIosBase::kEndOfData)

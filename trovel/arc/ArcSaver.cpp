@@ -6,6 +6,7 @@
 #include "arc/ArcFormat.h"
 #include "arc/Archive.h"
 #include "fcl/Exception.h"
+#include "fcl/Disk.h"
 #include "fcl/File.h"
 #include "fcl/FileStream.h"
 #include "fcl/FileSystem.h"
@@ -13,13 +14,13 @@
 #include "fcl/Path.h"
 #include "fcl/Platform.h"
 
+#include <limits>
 #include <utility>
 #include <vector>
 
 namespace XALArc {
 
 using XALFcl::CFileException;
-namespace Platform = XALFcl::Platform;
 
 namespace {
 
@@ -43,58 +44,48 @@ std::string ArchivePathOf(CArcEntry& entry) {
 }
 
 // A file this save creates under a name that other runs may use too (the
-// temporary file, the backup's staging copy), opened with mode "wbl" and
-// held locked until the save ends. Unless kept, it is removed then, but only
-// while its name still refers to it: anything else there is not ours.
-// Declared before the stream that writes the file, so that the stream is
-// closed before the file is removed.
+// temporary file, the backup's staging copy), opened with mode "wbl": it
+// stays locked until the save ends. Unless kept, it is removed then, but
+// only while its name still refers to it: anything else there is not ours.
+// It goes while still locked, so that no other run takes it for a dead
+// run's leftover meanwhile.
 class COwnedSideFile {
 public:
-    COwnedSideFile() = default;
+    COwnedSideFile(XALFcl::CDisk& disk, const std::string& path)
+        : stream_(disk, path, "wbl"), path_(path) {}
     COwnedSideFile(const COwnedSideFile&) = delete;
     COwnedSideFile& operator=(const COwnedSideFile&) = delete;
     ~COwnedSideFile() {
-        if (!path.empty() && lock.IsAt(path))
-            Platform::RemoveFile(path);
+        XALFcl::CFile& file = stream_.GetFile();
+        if (!kept_ && file.IsAt(path_))
+            file.GetDisk().RemoveFile(path_);
     }
 
-    void Own(const std::string& path_, std::FILE* file) {
-        if (!lock.Hold(file))
-            throw CFileException(CFileException::kCannotOpen, path_);
-        path = path_;
-    }
+    XALFcl::CFileOutputStream& Stream() { return stream_; }
     // "Cannot write to file." naming the file when its name has been taken
     // from it (renamed away, or replaced by another file).
-    void CheckName() const {
-        if (!lock.IsAt(path))
-            throw CFileException(CFileException::kCannotWrite, path);
+    void CheckName() {
+        if (!stream_.GetFile().IsAt(path_))
+            throw CFileException(CFileException::kCannotWrite, path_);
     }
-    void Keep() { path.clear(); }
+    void Keep() { kept_ = true; }
 
 private:
-    std::string path;
-    Platform::FileLock lock;
+    XALFcl::CFileOutputStream stream_;
+    std::string path_;
+    bool kept_ = false;
 };
 
 // Copies `from` into a new file `to` with the same permission bits; any
 // failure raises CFileException and removes the partial copy.
-void CopyFile(const std::string& from, const std::string& to) {
-    XALFcl::CFile in(from, "rb");
-    COwnedSideFile copy;
-    XALFcl::CFile out(to, "wbl");
-    copy.Own(to, out.GetHandle());
-    Platform::FileStatus source;
-    if (!Platform::GetOpenStatus(in.GetHandle(), source) ||
-        !Platform::SetPermissions(out.GetHandle(), source.permissions))
+void CopyFile(XALFcl::CDisk& disk, const std::string& from, const std::string& to) {
+    XALFcl::CFile in(disk, from, "rb");
+    COwnedSideFile copy(disk, to);
+    XALFcl::CFile& out = copy.Stream().GetFile();
+    XALFcl::FileStatus source;
+    if (!in.GetStatus(source) || !out.SetPermissions(source.permissions))
         throw CFileException(CFileException::kCannotWrite, to);
-    std::vector<std::uint8_t> block(1 << 20);
-    for (;;) {
-        const std::uint64_t n = in.Read(block.data(), block.size());
-        if (n == 0)
-            break;
-        if (out.Write(block.data(), n) != n)
-            throw CFileException(CFileException::kCannotWrite, to);
-    }
+    out.CopyFrom(in, 0, std::numeric_limits<std::uint64_t>::max());
     out.Finish();
     copy.Keep();
 }
@@ -104,22 +95,22 @@ void CopyFile(const std::string& from, const std::string& to) {
 // made under the staging name and renamed over the old backup only when
 // complete, so that a failure leaves the old backup as it was. Any failure
 // is "Cannot write to file." naming the backup name.
-void MakeBackup(const std::string& archivePath, const std::string& backupName,
-                const std::string& stagingName) {
-    if (!XALFcl::PathExists(archivePath))
+void MakeBackup(XALFcl::CDisk& disk, const std::string& archivePath,
+                const std::string& backupName, const std::string& stagingName) {
+    if (!XALFcl::PathExists(disk, archivePath))
         return;
     // Only a run holding the lock of the archive's temporary file gets here,
     // and archives that share a backup name share the temporary name: what
     // is at the staging name is a dead run's leftover.
-    Platform::RemoveFile(stagingName);
+    disk.RemoveFile(stagingName);
     try {
-        if (!Platform::HardLink(archivePath, stagingName))
-            CopyFile(archivePath, stagingName);
+        if (!disk.HardLink(archivePath, stagingName))
+            CopyFile(disk, archivePath, stagingName);
     } catch (const CFileException&) {
         throw CFileException(CFileException::kCannotWrite, backupName);
     }
-    if (!Platform::RenameReplace(stagingName, backupName)) {
-        Platform::RemoveFile(stagingName);
+    if (!disk.RenameReplace(stagingName, backupName)) {
+        disk.RemoveFile(stagingName);
         throw CFileException(CFileException::kCannotWrite, backupName);
     }
 }
@@ -128,12 +119,12 @@ void MakeBackup(const std::string& archivePath, const std::string& backupName,
 
 std::string SideFileName(const std::string& archivePath, const char* extension) {
     std::string name = archivePath;
-    XALFcl::ReplaceChar(name, '/', Platform::kNativeSeparator);
+    XALFcl::ReplaceChar(name, '/', XALFcl::Platform::kNativeSeparator);
     return XALFcl::ReplaceExtension(name, extension);
 }
 
 void RefuseSideFileOverArchive(const std::string& sideName, const std::string& archivePath) {
-    if (sideName == archivePath || XALFcl::SameFile(sideName, archivePath))
+    if (sideName == archivePath || XALFcl::SameFile(XALFcl::SystemDisk(), sideName, archivePath))
         throw CArcException(CArcException::kSameFile, sideName);
 }
 
@@ -310,18 +301,17 @@ void CArcSaver::Save(const std::string& archivePath) {
     // name) must not write into each other's temporary file: it is created
     // afresh and locked until the save ends, and a run that meets a locked
     // one fails with "Cannot open file." before it changes anything.
-    COwnedSideFile temporary;
-    XALFcl::CFileOutputStream out(temporaryName, "wbl");
-    temporary.Own(temporaryName, out.GetFile().GetHandle());
+    XALFcl::CDisk& disk = XALFcl::SystemDisk();
+    COwnedSideFile temporary(disk, temporaryName);
+    XALFcl::CFileOutputStream& out = temporary.Stream();
     WriteArchive(out, info, layout);
     // The new archive keeps the permission bits of the one it replaces. The
     // file is owner-only while it is written, and gets them only now, so
     // that a killed run's leftover is never one the next run cannot read.
-    Platform::FileStatus old;
-    const std::uint32_t permissions = Platform::GetStatus(archivePath, old)
-        ? old.permissions : Platform::DefaultPermissions();
-    if ((out.state & XALFcl::CIosBase::kFailure) ||
-        !Platform::SetPermissions(out.GetFile().GetHandle(), permissions))
+    XALFcl::FileStatus old;
+    const std::uint32_t permissions = disk.GetStatus(archivePath, old)
+        ? old.permissions : disk.DefaultPermissions();
+    if ((out.state & XALFcl::CIosBase::kFailure) || !out.GetFile().SetPermissions(permissions))
         throw CFileException(CFileException::kCannotWrite, temporaryName);
     out.Close();
 
@@ -329,14 +319,14 @@ void CArcSaver::Save(const std::string& archivePath) {
     // that this run wrote may replace the backup and the archive.
     temporary.CheckName();
     if (backup)
-        MakeBackup(archivePath, backupName, stagingName);
+        MakeBackup(disk, archivePath, backupName, stagingName);
     // The rename replaces the old archive in one step: there is never a
     // moment without an archive at its path. Members loaded from the old
     // archive keep it open; POSIX renames over an open file, while a Windows
     // port must close their archive image (or open it for shared deletion)
     // before this rename.
     temporary.CheckName();
-    if (!Platform::RenameReplace(temporaryName, archivePath))
+    if (!disk.RenameReplace(temporaryName, archivePath))
         throw CFileException(CFileException::kCannotWrite, archivePath);
     temporary.Keep();
 }

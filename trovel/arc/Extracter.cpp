@@ -6,42 +6,12 @@
 #include "fcl/Exception.h"
 #include "fcl/FileStream.h"
 #include "fcl/Platform.h"
-#include "fcl/Text.h"
-
-#include <cstring>
 
 namespace XALArc {
 
 namespace {
 
 using XALFcl::CFileException;
-
-// Hosts whose paths use backslashes are Windows, whose file names have
-// rules of their own.
-constexpr bool kWindowsNames = XALFcl::Platform::kNativeSeparator == '\\';
-
-// Windows opens these as devices whatever extension follows them.
-bool IsDeviceName(const std::string& name) {
-    std::string stem = name.substr(0, name.find('.'));
-    while (!stem.empty() && stem.back() == ' ')
-        stem.pop_back();
-    XALFcl::ToUpper(stem);
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (const char* device : kDevices) {
-        if (stem == device)
-            return true;
-    }
-    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-           XALFcl::IsAsciiDigit(stem[3]);
-}
-
-bool HasWindowsOnlyFault(const std::string& name) {
-    for (const char c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || std::strchr(":<>\"|?*", c) != nullptr)
-            return true;
-    }
-    return name.back() == '.' || name.back() == ' ' || IsDeviceName(name);
-}
 
 // Walks the tree in the order extraction writes it and stops at the first
 // name that cannot be extracted.
@@ -53,7 +23,7 @@ public:
     void LeaveDirectory(CDirEntry&) override { path_.RemoveLast(); }
 
     int Visit(CArcEntry& entry) override {
-        if (!IsExtractableName(entry.name, kWindowsNames)) {
+        if (!IsExtractableName(entry.name)) {
             path_.Append(entry.name);
             throw CArcException(CArcException::kInvalidFileName, path_.str());
         }
@@ -66,12 +36,10 @@ private:
 
 } // namespace
 
-bool IsExtractableName(const std::string& name, bool windowsRules) {
-    if (name.empty() || name == "." || name == "..")
-        return false;
-    if (name.find_first_of(std::string("/\\\0", 3)) != std::string::npos)
-        return false;
-    return !windowsRules || !HasWindowsOnlyFault(name);
+// A "\" is refused on every host: an archive holding one extracts alike
+// everywhere or nowhere.
+bool IsExtractableName(const std::string& name) {
+    return name.find('\\') == std::string::npos && !XALFcl::Platform::IsReservedFileName(name);
 }
 
 void CheckExtractableNames(CArchive& archive) {
@@ -97,12 +65,12 @@ void CExtracter::LeaveDirectory(CDirEntry&) {
 int CExtracter::Visit(CArcEntry& entry) {
     const std::size_t length = path_.Append(entry.name);
     if (entry.IsDirectory()) {
-        if (!XALFcl::Platform::MakeDirectory(path_.str()))
+        if (!XALFcl::SystemDisk().MakeDirectory(path_.str()))
             throw CFileException(CFileException::kCannotCreateDirectory, path_.str());
     } else {
         // Created exclusively: a name that collides with one written before
         // (a volume that ignores case) fails instead of overwriting it.
-        XALFcl::CFileOutputStream out(path_.str(), "wbx");
+        XALFcl::CFileOutputStream out(XALFcl::SystemDisk(), path_.str(), "wbx");
         static_cast<CFileEntry&>(entry).Store(out);
         if (out.state & XALFcl::CIosBase::kFailure)
             throw CFileException(CFileException::kCannotWrite, path_.str());

@@ -23,10 +23,9 @@ private:
     CPathString path_;
 };
 
-// Whether `name` can become one disk file name without reaching outside its
-// directory or naming something else. `windowsRules` adds what Windows
-// refuses or reinterprets (drive colons, device names, trailing dots).
-bool IsExtractableName(const std::string& name, bool windowsRules);
+// Whether `name` can become one file name on this host's disk without
+// reaching outside its directory or naming something else.
+bool IsExtractableName(const std::string& name);
 
 // Refuses the first entry, in walk order, whose name this host cannot
 // extract safely: CArcException "Invalid file name in archive." with the

@@ -22,7 +22,7 @@ void CFileComparator::VisitFile(const std::string& archivePath, const std::strin
         XALFcl::PrintLine(archivePath + CArcException::Message(CArcException::kMissingFile));
         return;
     }
-    XALFcl::CFileInputStream stream(diskPath);
+    XALFcl::CFileInputStream stream(XALFcl::SystemDisk(), diskPath);
     Report("Comparing: ", diskPath);
     const auto length = static_cast<std::uint64_t>(stream.GetSize());
     if (entry->Compare(stream, length))

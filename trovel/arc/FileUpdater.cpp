@@ -8,7 +8,7 @@ namespace XALArc {
 
 std::int64_t RequireModTime(const std::string& path) {
     std::int64_t time = 0;
-    if (!XALFcl::GetFileModTime(path, time))
+    if (!XALFcl::GetFileModTime(XALFcl::SystemDisk(), path, time))
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotFind, path);
     return time;
 }

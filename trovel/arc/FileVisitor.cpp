@@ -30,8 +30,8 @@ struct DirIdentity {
 };
 
 bool GetDirIdentity(const std::string& path, DirIdentity& identity) {
-    Platform::FileStatus status;
-    if (!Platform::GetStatus(path.empty() ? std::string(".") : path, status))
+    XALFcl::FileStatus status;
+    if (!XALFcl::SystemDisk().GetStatus(path.empty() ? std::string(".") : path, status))
         return false;
     identity.device = status.device;
     identity.inode = status.inode;
@@ -91,12 +91,12 @@ void CFileVisitor::Import(const std::string& archivePath, const std::string& dis
     }
     // A path that cannot be examined at all counts as a directory, so a
     // missing operand ends in "Cannot open directory".
-    if (XALFcl::IsDirectory(diskPath) != 0) {
+    if (XALFcl::IsDirectory(XALFcl::SystemDisk(), diskPath) != 0) {
         ImportDirectory(archivePath, diskPath);
         return;
     }
-    Platform::FileStatus status;
-    if (!Platform::GetStatus(diskPath, status) || status.kind != Platform::FileKind::Regular)
+    XALFcl::FileStatus status;
+    if (!XALFcl::SystemDisk().GetStatus(diskPath, status) || status.kind != XALFcl::FileKind::Regular)
         throw CFileException(CFileException::kCannotOpen, diskPath);
     VisitFile(archivePath, diskPath);
 }
@@ -129,13 +129,13 @@ void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::st
             continue;
         const std::size_t archiveLength = archiveString.Append(name);
         const std::size_t diskLength = diskString.Append(name);
-        // A "\" in a name cannot be stored portably where it is not the
-        // separator.
-        if (Platform::kNativeSeparator != '\\' && name.find('\\') != std::string::npos)
+        // A "\" in a name cannot be stored portably (where "\" is the
+        // separator, no name holds one).
+        if (name.find('\\') != std::string::npos)
             throw CFileException(CFileException::kCannotOpen, diskString.str());
 
-        const Platform::FileKind kind = dir.finder.entryKind;
-        if (kind == Platform::FileKind::Directory) {
+        const XALFcl::FileKind kind = dir.finder.entryKind;
+        if (kind == XALFcl::FileKind::Directory) {
             DirIdentity identity;
             const bool known = GetDirIdentity(diskString.str(), identity);
             if (known && !onPath.insert(identity).second)
@@ -144,7 +144,7 @@ void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::st
                             diskLength, known, identity});
             continue;
         }
-        if (kind != Platform::FileKind::Regular)
+        if (kind != XALFcl::FileKind::Regular)
             throw CFileException(CFileException::kCannotOpen, diskString.str());
         VisitFile(archiveString.str(), diskString.str());
         archiveString.Truncate(archiveLength);
@@ -156,7 +156,7 @@ XALFcl::CFileFinder CFileVisitor::EnterAndRead(const std::string& archivePath,
                                                const std::string& diskPath) {
     CRegistration registration(created_);
     EnterDirectory(archivePath);
-    XALFcl::CFileFinder finder(diskPath);
+    XALFcl::CFileFinder finder(XALFcl::SystemDisk(), diskPath);
     registration.Keep();
     return finder;
 }

@@ -35,7 +35,7 @@ void WalkOperands(const std::vector<COperand>& operands, bool addToRoot, bool ve
             const std::size_t archiveLength = archivePath.size();
             if (!addToRoot)
                 archivePath.Append(operand.text);
-            else if (XALFcl::IsDirectory(disk.str()) == 0)
+            else if (XALFcl::IsDirectory(XALFcl::SystemDisk(), disk.str()) == 0)
                 archivePath.AppendName(operand.text);
             disk.Normalize();
             archivePath.Normalize();

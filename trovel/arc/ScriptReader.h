@@ -36,7 +36,7 @@ private:
     void ReadField(std::size_t& position, std::string& field) const;
     [[noreturn]] void Fail(std::size_t position) const;
 
-    XALFcl::CFile file;
+    XALFcl::CFile file{XALFcl::SystemDisk()};
     int lookahead;                // a byte read past a carriage return, if any
     std::string line;             // the current line as read
     std::int32_t lineNumber = 0;  // lines read so far

@@ -173,7 +173,7 @@ void CArchiver::RunMode() {
         Load(false);
         break;
     case ArchiverMode::Replace:
-        if (XALFcl::IsDirectory(archivePath) != -1)
+        if (XALFcl::IsDirectory(XALFcl::SystemDisk(), archivePath) != -1)
             Load(true);
         SaveIfModified(time ? UpdateFiles() : ImportFiles());
         break;

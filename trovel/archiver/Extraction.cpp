@@ -21,12 +21,12 @@ std::string CutExtension(std::string name) {
 // existing directory is never written into.
 std::string ChooseOutputDirectory(const std::string& baseName) {
     const std::string name = CutExtension(baseName);
-    if (!XALFcl::PathExists(name))
+    if (!XALFcl::PathExists(XALFcl::SystemDisk(), name))
         return name;
     std::string candidate = name;
     for (char digit = '1'; digit <= '9'; ++digit) {
         XALFcl::ReplaceExtension(candidate, std::string(1, digit));
-        if (!XALFcl::PathExists(candidate))
+        if (!XALFcl::PathExists(XALFcl::SystemDisk(), candidate))
             return candidate;
     }
     throw CArchiverException(CArchiverException::kCannotMakeDirectory, CutExtension(candidate));
@@ -37,7 +37,7 @@ std::string ChooseOutputDirectory(const std::string& baseName) {
 void ExtractArchive(XALArc::CArchive& archive, const std::string& baseName) {
     XALArc::CheckExtractableNames(archive);
     const std::string directory = ChooseOutputDirectory(baseName);
-    if (!XALFcl::Platform::MakeDirectory(directory))
+    if (!XALFcl::SystemDisk().MakeDirectory(directory))
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotCreateDirectory, directory);
     XALArc::CExtracter extracter(directory);
     archive.Walk(extracter);

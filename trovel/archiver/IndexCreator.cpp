@@ -14,10 +14,6 @@ namespace {
 
 using XALFcl::CFileException;
 
-// The host's text line end: CR LF where paths use backslashes (Windows),
-// LF elsewhere.
-const char* const kLineEnd = XALFcl::Platform::kNativeSeparator == '\\' ? "\r\n" : "\n";
-
 const char* const kRule = "*****************************************************************************";
 
 // The prefix and the header path without its extension, as an identifier.
@@ -37,10 +33,10 @@ CIndexCreator::CIndexCreator(XALArc::CArchive& archive, const std::string& heade
       path_(std::string(), '/'),
       headerPath_(headerPath),
       symbolBase_(MakeSymbolBase(prefix, headerPath)),
-      output_(headerPath, "wb"),
+      output_(XALFcl::SystemDisk(), headerPath, "wb"),
       useLongSymbol_(useLongSymbol) {
     path_.text.reserve(1024);
-    XALFcl::Platform::GetOpenStatus(output_.GetFile().GetHandle(), opened_);
+    output_.GetFile().GetStatus(opened_);
 }
 
 void CIndexCreator::WriteHeader() {
@@ -60,16 +56,16 @@ void CIndexCreator::WriteHeader() {
 // partial text; then its name goes unless that name is a symbolic link. A
 // device or pipe named as the header is left alone.
 void CIndexCreator::DiscardHeader() {
-    namespace Platform = XALFcl::Platform;
-    Platform::FileStatus target;
-    if (opened_.kind != Platform::FileKind::Regular || !Platform::GetStatus(headerPath_, target) ||
-        target.kind != Platform::FileKind::Regular || target.device != opened_.device ||
+    XALFcl::CDisk& disk = output_.GetFile().GetDisk();
+    XALFcl::FileStatus target;
+    if (opened_.kind != XALFcl::FileKind::Regular || !disk.GetStatus(headerPath_, target) ||
+        target.kind != XALFcl::FileKind::Regular || target.device != opened_.device ||
         target.inode != opened_.inode)
         return;
-    XALFcl::CFile().Open(headerPath_, "wb");
-    Platform::FileStatus itself;
-    if (Platform::GetLinkStatus(headerPath_, itself) && !itself.isLink)
-        Platform::RemoveFile(headerPath_);
+    XALFcl::CFile(disk).Open(headerPath_, "wb");
+    XALFcl::FileStatus itself;
+    if (disk.GetLinkStatus(headerPath_, itself) && !itself.isLink)
+        disk.RemoveFile(headerPath_);
 }
 
 void CIndexCreator::WriteLines() {
@@ -104,7 +100,7 @@ void CIndexCreator::Put(const std::string& text) {
 }
 
 void CIndexCreator::PutLine(const std::string& text) {
-    Put(text + kLineEnd);
+    Put(text + XALFcl::Platform::kTextLineEnd);
 }
 
 void CIndexCreator::EnterDirectory(XALArc::CDirEntry& dir) {
@@ -121,7 +117,7 @@ int CIndexCreator::Visit(XALArc::CArcEntry& entry) {
     if (first_)
         first_ = false;
     else
-        Put(std::string(",") + kLineEnd);
+        Put(std::string(",") + XALFcl::Platform::kTextLineEnd);
 
     std::string text;
     if (useLongSymbol_) {

@@ -3,7 +3,6 @@
 #include "arc/ArcEntryVisitor.h"
 #include "arc/PathString.h"
 #include "fcl/FileStream.h"
-#include "fcl/Platform.h"
 
 #include <cstdint>
 #include <string>
@@ -42,7 +41,7 @@ private:
     std::string symbolBase_;
     XALFcl::CFileOutputStream output_;
     // The file as opened, to recognise it when a failure must discard it.
-    XALFcl::Platform::FileStatus opened_;
+    XALFcl::FileStatus opened_;
     std::uint16_t nextFileId_ = 0;
     bool useLongSymbol_;
     bool first_ = true;

@@ -1,42 +1,41 @@
 #include "fcl/File.h"
 
 #include "fcl/Exception.h"
-#include "fcl/Platform.h"
 
-#include <cstdint>
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <limits>
 
 namespace XALFcl {
 
 namespace {
 
-bool ModeFor(const char* mode, Platform::OpenMode& openMode) {
+// Byte-wise reads (scripts, headers) are served from transfers of this
+// size; block reads go to the caller's memory directly.
+constexpr std::size_t kReadBufferSize = std::size_t{4} << 10;
+// Small writes are gathered into transfers of this size; larger ones go to
+// the disk directly.
+constexpr std::size_t kWriteBufferSize = std::size_t{64} << 10;
+
+bool ModeFor(const char* mode, OpenMode& openMode) {
     if (std::strcmp(mode, "rb") == 0 || std::strcmp(mode, "r") == 0)
-        openMode = Platform::OpenMode::Read;
+        openMode = OpenMode::Read;
     else if (std::strcmp(mode, "wb") == 0 || std::strcmp(mode, "w") == 0)
-        openMode = Platform::OpenMode::WriteTruncate;
+        openMode = OpenMode::WriteTruncate;
     else if (std::strcmp(mode, "wbx") == 0 || std::strcmp(mode, "wx") == 0)
-        openMode = Platform::OpenMode::WriteExclusive;
+        openMode = OpenMode::WriteExclusive;
     else if (std::strcmp(mode, "wbl") == 0 || std::strcmp(mode, "wl") == 0)
-        openMode = Platform::OpenMode::CreateLocked;
+        openMode = OpenMode::CreateLocked;
     else
         return false;
     return true;
 }
 
-// stdio counts in size_t; a count beyond it can only be served in part,
-// which the callers see as a short transfer.
-std::size_t ClampCount(std::uint64_t count) {
-    constexpr auto kMax = std::numeric_limits<std::size_t>::max();
-    return count > kMax ? kMax : static_cast<std::size_t>(count);
-}
-
 } // namespace
 
-CFile::CFile() = default;
+CFile::CFile(CDisk& disk_) : disk(disk_) {}
 
-CFile::CFile(const std::string& path, const char* mode) {
+CFile::CFile(CDisk& disk_, const std::string& path, const char* mode) : disk(disk_) {
     if (!Open(path, mode))
         throw CFileException(CFileException::kCannotOpen, path);
 }
@@ -47,93 +46,183 @@ CFile::~CFile() {
 
 bool CFile::Open(const std::string& path, const char* mode) {
     Close();
-    Platform::OpenMode openMode;
+    OpenMode openMode;
     if (mode == nullptr || !ModeFor(mode, openMode))
         return false;
-    handle = Platform::OpenFile(path, openMode);
+    handle = disk.Open(path, openMode);
     if (handle == nullptr)
         return false;
     name = path;
+    open = true;
+    writing = openMode != OpenMode::Read;
     return true;
 }
 
 void CFile::Close() {
-    if (handle != nullptr)
-        std::fclose(handle);
-    handle = nullptr;
+    if (open) {
+        if (writing)
+            Drain();
+        handle->Close();
+    }
+    handle.reset();
+    std::vector<std::uint8_t>().swap(buffer);
+    next = 0;
+    open = false;
     name.clear();
 }
 
 void CFile::Finish() {
-    if (handle == nullptr)
+    if (!open)
         return;
-    const bool flushed = std::fflush(handle) == 0 && !std::ferror(handle);
-    const bool closed = std::fclose(handle) == 0;
-    handle = nullptr;
+    const bool drained = !writing || Drain();
+    const bool closed = handle->Close();
+    open = false;
+    std::vector<std::uint8_t>().swap(buffer);
+    next = 0;
     std::string subject;
     subject.swap(name);
-    if (!flushed || !closed)
+    if (!drained || !closed)
         throw CFileException(CFileException::kCannotWrite, subject);
 }
 
-std::uint64_t CFile::Read(void* buffer, std::uint64_t count) {
-    if (handle == nullptr)
-        throw CFileException(CFileException::kCannotLoad, name);
-    if (count == 0)
-        return 0;
-    const std::size_t read = std::fread(buffer, 1, ClampCount(count), handle);
-    if (std::ferror(handle))
-        throw CFileException(CFileException::kCannotLoad, name);
-    return read;
+void CFile::Flush() {
+    Require(true, CFileException::kCannotWrite);
+    if (!Drain())
+        throw CFileException(CFileException::kCannotWrite, name);
 }
 
-std::uint64_t CFile::ReadAt(std::int64_t offset, void* buffer, std::uint64_t count) {
-    const std::int64_t read =
-        handle == nullptr ? -1 : Platform::ReadFileAt(handle, offset, buffer, count);
-    if (read < 0)
-        throw CFileException(CFileException::kCannotLoad, name);
-    return static_cast<std::uint64_t>(read);
+void CFile::Require(bool writable, std::int32_t code) const {
+    if (!open || writing != writable)
+        throw CFileException(code, name);
 }
 
-std::uint64_t CFile::Write(const void* buffer, std::uint64_t count) {
-    if (handle == nullptr)
-        throw CFileException(CFileException::kCannotWrite, name);
-    if (count == 0)
-        return 0;
-    const std::size_t written = std::fwrite(buffer, 1, ClampCount(count), handle);
-    if (std::ferror(handle))
-        throw CFileException(CFileException::kCannotWrite, name);
+bool CFile::Refill() {
+    buffer.resize(kReadBufferSize);
+    const std::int64_t got = handle->Read(buffer.data(), buffer.size());
+    if (got < 0) {
+        buffer.clear();
+        throw CFileException(CFileException::kCannotLoad, name);
+    }
+    buffer.resize(static_cast<std::size_t>(got));
+    next = 0;
+    return got > 0;
+}
+
+bool CFile::Drain() {
+    const bool written = WriteAll(*handle, buffer.data(), buffer.size());
+    buffer.clear();
     return written;
 }
 
-int CFile::GetChar() {
-    if (handle == nullptr)
-        throw CFileException(CFileException::kCannotLoad, name);
-    const int c = std::fgetc(handle);
-    if (c == EOF) {
-        if (std::ferror(handle))
+std::uint64_t CFile::Read(void* buffer_, std::uint64_t count) {
+    Require(false, CFileException::kCannotLoad);
+    auto* bytes = static_cast<std::uint8_t*>(buffer_);
+    const std::uint64_t buffered = std::min<std::uint64_t>(count, buffer.size() - next);
+    std::memcpy(bytes, buffer.data() + next, static_cast<std::size_t>(buffered));
+    next += static_cast<std::size_t>(buffered);
+    // The rest goes straight into the caller's memory.
+    std::uint64_t done = buffered;
+    while (done < count) {
+        const std::int64_t got = handle->Read(bytes + done, count - done);
+        if (got < 0)
             throw CFileException(CFileException::kCannotLoad, name);
-        return -1;
+        if (got == 0)
+            break;
+        done += static_cast<std::uint64_t>(got);
     }
-    return c;
+    return done;
+}
+
+std::uint64_t CFile::ReadAt(std::int64_t offset, void* buffer_, std::uint64_t count) {
+    Require(false, CFileException::kCannotLoad);
+    auto* bytes = static_cast<std::uint8_t*>(buffer_);
+    std::uint64_t done = 0;
+    while (done < count) {
+        const std::int64_t got =
+            handle->ReadAt(offset + static_cast<std::int64_t>(done), bytes + done, count - done);
+        if (got < 0)
+            throw CFileException(CFileException::kCannotLoad, name);
+        if (got == 0)
+            break;
+        done += static_cast<std::uint64_t>(got);
+    }
+    return done;
+}
+
+std::uint64_t CFile::Write(const void* buffer_, std::uint64_t count) {
+    Require(true, CFileException::kCannotWrite);
+    if (count == 0)
+        return 0;
+    const auto* bytes = static_cast<const std::uint8_t*>(buffer_);
+    if (count > kWriteBufferSize - buffer.size()) {
+        if (!Drain())
+            throw CFileException(CFileException::kCannotWrite, name);
+        if (count >= kWriteBufferSize) {
+            if (!WriteAll(*handle, bytes, count))
+                throw CFileException(CFileException::kCannotWrite, name);
+            return count;
+        }
+    }
+    if (buffer.capacity() < kWriteBufferSize)
+        buffer.reserve(kWriteBufferSize);
+    buffer.insert(buffer.end(), bytes, bytes + count);
+    return count;
+}
+
+std::uint64_t CFile::CopyFrom(CFile& source, std::int64_t offset, std::uint64_t count) {
+    Require(true, CFileException::kCannotWrite);
+    source.Require(false, CFileException::kCannotLoad);
+    if (!Drain())
+        throw CFileException(CFileException::kCannotWrite, name);
+    const CopyResult result = disk.CopyRange(*source.handle, offset, count, *handle);
+    if (result.readFailed)
+        throw CFileException(CFileException::kCannotLoad, source.name);
+    if (result.writeFailed)
+        throw CFileException(CFileException::kCannotWrite, name);
+    return result.copied;
+}
+
+int CFile::GetChar() {
+    Require(false, CFileException::kCannotLoad);
+    if (next == buffer.size() && !Refill())
+        return -1;
+    return buffer[next++];
 }
 
 void CFile::PutChar(std::uint8_t byte) {
-    if (handle == nullptr || std::fputc(byte, handle) == EOF)
+    Require(true, CFileException::kCannotWrite);
+    if (buffer.size() == kWriteBufferSize && !Drain())
         throw CFileException(CFileException::kCannotWrite, name);
+    if (buffer.capacity() < kWriteBufferSize)
+        buffer.reserve(kWriteBufferSize);
+    buffer.push_back(byte);
 }
 
 std::int64_t CFile::Seek(std::int64_t offset, int origin) {
-    if (handle == nullptr || !Platform::SeekFile(handle, offset, origin))
+    if (!open)
         throw CFileException(CFileException::kCannotSeek, name);
-    return Tell();
-}
-
-std::int64_t CFile::Tell() {
-    const std::int64_t position = handle == nullptr ? -1 : Platform::TellFile(handle);
+    if (writing) {
+        if (!Drain())
+            throw CFileException(CFileException::kCannotSeek, name);
+    } else {
+        // The disk's position is past the bytes still unread.
+        if (origin == SEEK_CUR)
+            offset -= static_cast<std::int64_t>(buffer.size() - next);
+        buffer.clear();
+        next = 0;
+    }
+    const std::int64_t position = handle->Seek(offset, origin);
     if (position < 0)
         throw CFileException(CFileException::kCannotSeek, name);
     return position;
+}
+
+std::int64_t CFile::Tell() {
+    const std::int64_t position = open ? handle->Seek(0, SEEK_CUR) : -1;
+    if (position < 0)
+        throw CFileException(CFileException::kCannotSeek, name);
+    const auto buffered = static_cast<std::int64_t>(writing ? buffer.size() : buffer.size() - next);
+    return writing ? position + buffered : position - buffered;
 }
 
 std::int64_t CFile::GetSize() {
@@ -144,8 +233,25 @@ std::int64_t CFile::GetSize() {
 }
 
 void CFile::Rewind() {
-    if (handle != nullptr)
-        std::rewind(handle);
+    if (!open)
+        return;
+    if (writing)
+        Drain();
+    buffer.clear();
+    next = 0;
+    handle->Seek(0, SEEK_SET);
+}
+
+bool CFile::GetStatus(FileStatus& status) const {
+    return open && handle->GetStatus(status);
+}
+
+bool CFile::SetPermissions(std::uint32_t permissions) {
+    return open && handle->SetPermissions(permissions);
+}
+
+bool CFile::IsAt(const std::string& path) const {
+    return handle != nullptr && handle->IsAt(path);
 }
 
 } // namespace XALFcl

@@ -1,18 +1,22 @@
 #pragma once
 
+#include "fcl/Disk.h"
+
 #include <cstdint>
-#include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace XALFcl {
 
-// An owned binary stdio file whose I/O errors become CFileException carrying
-// the file's name: 1 open, 2 read, 3 write, 4 seek. End of file is no error.
+// An owned, buffered file of a disk whose I/O errors become CFileException
+// carrying the file's name: 1 open, 2 read, 3 write, 4 seek. End of file is
+// no error. A file is open either for reading or for writing.
 class CFile {
 public:
-    CFile();
+    explicit CFile(CDisk& disk);
     // Opens the file; a failure throws code 1 with `path`.
-    CFile(const std::string& path, const char* mode);
+    CFile(CDisk& disk, const std::string& path, const char* mode);
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
     virtual ~CFile();
@@ -21,20 +25,28 @@ public:
     // "wb"/"w" create or truncate (never waiting for a FIFO's reader),
     // "wbx"/"wx" create a new file (never through a link), "wbl"/"wl" create
     // a new owner-only file locked against other processes, replacing a dead
-    // writer's leftover (Platform::OpenMode::CreateLocked). False on failure
-    // or an unknown mode, leaving it closed.
+    // writer's leftover (OpenMode::CreateLocked). False on failure or an
+    // unknown mode, leaving it closed.
     bool Open(const std::string& path, const char* mode);
-    // Closes without checking (the destructor's path).
+    // Closes without checking (the destructor's path); buffered bytes are
+    // written first as far as they can be, and a lock goes with the file.
     void Close();
-    // Flushes and closes, checked: a failure throws code 3 after the file
-    // has been closed anyway.
+    // Writes what is buffered and closes, checked: a failure throws code 3
+    // after the file has been closed anyway. A lock lasts until Close, Open
+    // or the end of this object.
     void Finish();
+    // Hands what is buffered to the disk; code 3 on failure.
+    void Flush();
 
     std::uint64_t Read(void* buffer, std::uint64_t count);
-    // Reads at an absolute offset, bypassing the stream's buffer and
-    // position; fewer than `count` bytes only at the end of the file.
+    // Reads at an absolute offset, bypassing the buffer and the position;
+    // fewer than `count` bytes only at the end of the file.
     std::uint64_t ReadAt(std::int64_t offset, void* buffer, std::uint64_t count);
     std::uint64_t Write(const void* buffer, std::uint64_t count);
+    // Appends up to `count` bytes from `offset` of `source` (open for
+    // reading), fewer only where it ends; a read error throws code 2 naming
+    // `source`, a write error code 3. Returns the number copied.
+    std::uint64_t CopyFrom(CFile& source, std::int64_t offset, std::uint64_t count);
     // The next byte (0..255), or -1 at end of file.
     int GetChar();
     void PutChar(std::uint8_t byte);
@@ -43,16 +55,38 @@ public:
     std::int64_t Tell();
     // The file's length; the position stays where it was.
     std::int64_t GetSize();
-    // Back to the start, error and end-of-file indicators cleared.
+    // Back to the start; errors are not reported.
     void Rewind();
 
-    bool IsOpen() const { return handle != nullptr; }
+    // Of the open file (bytes still buffered not counted); false when the
+    // status cannot be had.
+    bool GetStatus(FileStatus& status) const;
+    bool SetPermissions(std::uint32_t permissions);
+    // Whether `path` itself still names this file (after Finish, only for
+    // mode "wbl").
+    bool IsAt(const std::string& path) const;
+
+    bool IsOpen() const { return open; }
     const std::string& GetName() const { return name; }
-    std::FILE* GetHandle() const { return handle; }
+    CDisk& GetDisk() const { return disk; }
 
 private:
+    // Reading: refills the empty buffer; false at the end of the file.
+    bool Refill();
+    // Writing: hands the buffered bytes to the disk; false on an error.
+    bool Drain();
+    void Require(bool writable, std::int32_t code) const;
+
+    CDisk& disk;
+    // Kept after Finish while it may hold a lock.
+    std::unique_ptr<CDiskFile> handle;
     std::string name;               // empty while closed
-    std::FILE* handle = nullptr;
+    bool open = false;
+    bool writing = false;
+    // Reading: the bytes [next, buffer.size()) are still unread. Writing:
+    // the bytes not yet handed to the disk. Allocated on first use.
+    std::vector<std::uint8_t> buffer;
+    std::size_t next = 0;
 };
 
 } // namespace XALFcl

@@ -1,6 +1,7 @@
 #include "fcl/FileFinder.h"
 
 #include "fcl/Exception.h"
+#include "fcl/Platform.h"
 #include "fcl/Text.h"
 
 #include <algorithm>
@@ -36,9 +37,9 @@ int CompareNames(const std::string& a, const std::string& b) {
     return raw < 0 ? -1 : (raw > 0 ? 1 : 0);
 }
 
-CFileFinder::CFileFinder(const std::string& directory) {
+CFileFinder::CFileFinder(CDisk& disk, const std::string& directory) {
     std::vector<std::string> names;
-    if (!Platform::ListDirectory(directory.empty() ? "." : directory, names))
+    if (!disk.ListDirectory(directory.empty() ? "." : directory, names))
         throw CFileException(CFileException::kCannotOpenDirectory, directory);
     for (const char* dot : {".", ".."}) {
         if (std::find(names.begin(), names.end(), dot) == names.end())
@@ -52,8 +53,8 @@ CFileFinder::CFileFinder(const std::string& directory) {
     entries.reserve(names.size());
     for (std::string& name : names) {
         Entry entry;
-        Platform::FileStatus status;
-        if (Platform::GetStatus(prefix + name, status)) {
+        FileStatus status;
+        if (disk.GetStatus(prefix + name, status)) {
             entry.kind = status.kind;
             entry.time = status.modTime;
         }
@@ -75,7 +76,7 @@ bool CFileFinder::Next() {
     entryName = std::move(entry.name);
     entryTime = entry.time;
     entryKind = entry.kind;
-    entryIsDirectory = entry.kind == Platform::FileKind::Directory;
+    entryIsDirectory = entry.kind == FileKind::Directory;
     return true;
 }
 

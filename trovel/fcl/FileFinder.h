@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fcl/Platform.h"
+#include "fcl/Disk.h"
 
 #include <cstdint>
 #include <string>
@@ -20,7 +20,7 @@ class CFileFinder {
 public:
     // An empty `directory` is the current one. Code 6 with `directory` when
     // it cannot be read.
-    explicit CFileFinder(const std::string& directory);
+    CFileFinder(CDisk& disk, const std::string& directory);
 
     // Makes the next entry current; false once none is left.
     bool Next();
@@ -29,13 +29,13 @@ public:
     std::int64_t entryTime = 0;
     bool entryIsDirectory = false;
     // A dangling link, or an entry whose status cannot be had, is Other.
-    Platform::FileKind entryKind = Platform::FileKind::Other;
+    FileKind entryKind = FileKind::Other;
 
 private:
     struct Entry {
         std::string name;
         std::int64_t time = 0;
-        Platform::FileKind kind = Platform::FileKind::Other;
+        FileKind kind = FileKind::Other;
     };
 
     std::vector<Entry> entries;

@@ -4,7 +4,8 @@
 
 namespace XALFcl {
 
-CFileInputStream::CFileInputStream(const std::string& path) : file(path, "rb") {}
+CFileInputStream::CFileInputStream(CDisk& disk, const std::string& path)
+    : file(disk, path, "rb") {}
 
 void CFileInputStream::Reset() {
     file.Rewind();
@@ -65,8 +66,8 @@ std::int64_t CFileInputStream::Tell() {
     return file.Tell();
 }
 
-CFileOutputStream::CFileOutputStream(const std::string& path, const char* mode)
-    : file(path, mode) {}
+CFileOutputStream::CFileOutputStream(CDisk& disk, const std::string& path, const char* mode)
+    : file(disk, path, mode) {}
 
 void CFileOutputStream::Close() {
     try {

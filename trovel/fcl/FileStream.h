@@ -12,8 +12,8 @@ namespace XALFcl {
 // new absolute position.
 class CFileInputStream : public CRandomInputStream {
 public:
-    // Opens `path` for reading; failure throws code 1.
-    explicit CFileInputStream(const std::string& path);
+    // Opens `path` of `disk` for reading; failure throws code 1.
+    CFileInputStream(CDisk& disk, const std::string& path);
 
     void Reset() override;
     void Read(void* buffer, std::uint64_t count) override;
@@ -38,7 +38,7 @@ private:
 // without an I/O error only sets failure.
 class CFileOutputStream : public CRandomOutputStream {
 public:
-    explicit CFileOutputStream(const std::string& path, const char* mode = "wb");
+    CFileOutputStream(CDisk& disk, const std::string& path, const char* mode = "wb");
 
     // Flushes and closes, checked: failure throws code 3.
     void Close();

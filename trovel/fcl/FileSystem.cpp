@@ -1,32 +1,30 @@
 #include "fcl/FileSystem.h"
 
-#include "fcl/Platform.h"
-
 namespace XALFcl {
 
-bool GetFileModTime(const std::string& path, std::int64_t& time) {
-    Platform::FileStatus status;
-    if (!Platform::GetStatus(path, status))
+bool GetFileModTime(CDisk& disk, const std::string& path, std::int64_t& time) {
+    FileStatus status;
+    if (!disk.GetStatus(path, status))
         return false;
     time = status.modTime;
     return true;
 }
 
-int IsDirectory(const std::string& path) {
-    Platform::FileStatus status;
-    if (!Platform::GetStatus(path, status))
+int IsDirectory(CDisk& disk, const std::string& path) {
+    FileStatus status;
+    if (!disk.GetStatus(path, status))
         return -1;
-    return status.kind == Platform::FileKind::Directory ? 1 : 0;
+    return status.kind == FileKind::Directory ? 1 : 0;
 }
 
-bool PathExists(const std::string& path) {
-    Platform::FileStatus status;
-    return Platform::GetLinkStatus(path, status);
+bool PathExists(CDisk& disk, const std::string& path) {
+    FileStatus status;
+    return disk.GetLinkStatus(path, status);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    Platform::FileStatus first, second;
-    return Platform::GetStatus(a, first) && Platform::GetStatus(b, second)
+bool SameFile(CDisk& disk, const std::string& a, const std::string& b) {
+    FileStatus first, second;
+    return disk.GetStatus(a, first) && disk.GetStatus(b, second)
         && first.device == second.device && first.inode == second.inode;
 }
 

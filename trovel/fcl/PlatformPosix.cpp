@@ -3,11 +3,14 @@
 #define _FILE_OFFSET_BITS 64
 #endif
 
+#include "fcl/Disk.h"
+#include "fcl/FileName.h"
 #include "fcl/Platform.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,11 +19,33 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-namespace XALFcl::Platform {
+namespace XALFcl {
 
 static_assert(sizeof(off_t) >= sizeof(std::int64_t), "64-bit file offsets are required");
 
+namespace Platform {
+
+const char kNativeSeparator = '/';
+const char* const kTextLineEnd = "\n";
+
+bool IsReservedFileName(const std::string& name) {
+    return IsPosixReservedName(name);
+}
+
+void IgnoreBrokenPipe() {
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+} // namespace Platform
+
 namespace {
+
+// Some hosts refuse single transfers of 2 GiB or more.
+constexpr std::uint64_t kMaxTransfer = std::uint64_t{1} << 30;
+
+std::size_t TransferSize(std::uint64_t count) {
+    return static_cast<std::size_t>(std::min(count, kMaxTransfer));
+}
 
 void FillStatus(const struct stat& info, FileStatus& status) {
     if (S_ISREG(info.st_mode))
@@ -94,7 +119,7 @@ bool TryLock(int fd) {
 // Whether `path` itself, not followed, is the open file `fd`.
 bool NameRefersTo(int fd, const std::string& path) {
     struct stat opened, named;
-    return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0
+    return fd >= 0 && ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0
         && opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
@@ -148,150 +173,166 @@ int CreateLocked(const std::string& path) {
     return -1;
 }
 
-} // namespace
-
-bool GetStatus(const std::string& path, FileStatus& status) {
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0)
-        return false;
-    FillStatus(info, status);
-    return true;
-}
-
-bool GetLinkStatus(const std::string& path, FileStatus& status) {
-    struct stat info;
-    if (::lstat(path.c_str(), &info) != 0)
-        return false;
-    FillStatus(info, status);
-    return true;
-}
-
-bool GetOpenStatus(std::FILE* file, FileStatus& status) {
-    struct stat info;
-    if (file == nullptr || ::fstat(::fileno(file), &info) != 0)
-        return false;
-    FillStatus(info, status);
-    return true;
-}
-
-std::FILE* OpenFile(const std::string& path, OpenMode mode) {
-    int fd = -1;
-    const char* stdioMode = "wb";
-    switch (mode) {
-    case OpenMode::Read:
-        fd = OpenForReading(path);
-        stdioMode = "rb";
-        break;
-    case OpenMode::WriteTruncate:
-        fd = OpenForWriting(path);
-        break;
-    case OpenMode::WriteExclusive:
-        fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        break;
-    case OpenMode::CreateLocked:
-        fd = CreateLocked(path);
-        break;
+class CPosixFile : public CDiskFile {
+public:
+    // `lockFd` duplicates `fd` for a file that must stay locked past Close.
+    CPosixFile(int fd, int lockFd) : fd_(fd), lockFd_(lockFd) {}
+    ~CPosixFile() override {
+        if (fd_ >= 0)
+            ::close(fd_);
+        if (lockFd_ >= 0)
+            ::close(lockFd_);
     }
-    if (fd < 0)
-        return nullptr;
-    std::FILE* file = ::fdopen(fd, stdioMode);
-    if (file == nullptr)
-        ::close(fd);
-    return file;
-}
 
-FileLock::~FileLock() {
-    if (handle >= 0)
-        ::close(static_cast<int>(handle));
-}
+    std::int64_t Read(void* buffer, std::uint64_t count) override {
+        ssize_t n;
+        do
+            n = ::read(fd_, buffer, TransferSize(count));
+        while (n < 0 && errno == EINTR);
+        return n;
+    }
 
-bool FileLock::Hold(std::FILE* file) {
-    if (handle >= 0)
-        ::close(static_cast<int>(handle));
-    handle = file == nullptr ? -1 : ::fcntl(::fileno(file), F_DUPFD_CLOEXEC, 0);
-    return handle >= 0;
-}
+    std::int64_t ReadAt(std::int64_t offset, void* buffer, std::uint64_t count) override {
+        ssize_t n;
+        do
+            n = ::pread(fd_, buffer, TransferSize(count), static_cast<off_t>(offset));
+        while (n < 0 && errno == EINTR);
+        return n;
+    }
 
-bool FileLock::IsAt(const std::string& path) const {
-    return handle >= 0 && NameRefersTo(static_cast<int>(handle), path);
-}
+    std::int64_t Write(const void* buffer, std::uint64_t count) override {
+        ssize_t n;
+        do
+            n = ::write(fd_, buffer, TransferSize(count));
+        while (n < 0 && errno == EINTR);
+        return count > 0 && n == 0 ? -1 : n;
+    }
 
-bool SetPermissions(std::FILE* file, std::uint32_t permissions) {
-    return file != nullptr && ::fchmod(::fileno(file), static_cast<mode_t>(permissions & 0777)) == 0;
-}
+    std::int64_t Seek(std::int64_t offset, int origin) override {
+        return static_cast<std::int64_t>(::lseek(fd_, static_cast<off_t>(offset), origin));
+    }
 
-std::uint32_t DefaultPermissions() {
-    // The umask can only be read by setting it; the tool is single-threaded.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<std::uint32_t>(0666 & ~mask);
-}
+    bool Close() override {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd >= 0 && ::close(fd) == 0;
+    }
 
-bool SeekFile(std::FILE* file, std::int64_t offset, int origin) {
-    return ::fseeko(file, static_cast<off_t>(offset), origin) == 0;
-}
+    bool GetStatus(FileStatus& status) override {
+        struct stat info;
+        if (::fstat(Identity(), &info) != 0)
+            return false;
+        FillStatus(info, status);
+        return true;
+    }
 
-std::int64_t TellFile(std::FILE* file) {
-    return static_cast<std::int64_t>(::ftello(file));
-}
+    bool SetPermissions(std::uint32_t permissions) override {
+        return ::fchmod(fd_, static_cast<mode_t>(permissions & 0777)) == 0;
+    }
 
-std::int64_t ReadFileAt(std::FILE* file, std::int64_t offset, void* buffer, std::uint64_t count) {
-    // Some hosts refuse single reads of 2 GiB or more.
-    constexpr std::uint64_t kMaxRead = std::uint64_t{1} << 30;
-    const int fd = ::fileno(file);
-    auto* bytes = static_cast<unsigned char*>(buffer);
-    std::uint64_t done = 0;
-    while (done < count) {
-        const std::uint64_t want = std::min(count - done, kMaxRead);
-        const ssize_t n = ::pread(fd, bytes + done, static_cast<std::size_t>(want),
-                                  static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
+    bool IsAt(const std::string& path) override { return NameRefersTo(Identity(), path); }
+
+private:
+    // A descriptor of the file for questions about it, also after Close.
+    int Identity() const { return fd_ >= 0 ? fd_ : lockFd_; }
+
+    int fd_;
+    int lockFd_;
+};
+
+class CPosixDisk : public CDisk {
+public:
+    std::unique_ptr<CDiskFile> Open(const std::string& path, OpenMode mode) override {
+        int fd = -1;
+        switch (mode) {
+        case OpenMode::Read:
+            fd = OpenForReading(path);
             break;
-        done += static_cast<std::uint64_t>(n);
-    }
-    return static_cast<std::int64_t>(done);
-}
-
-bool ListDirectory(const std::string& path, std::vector<std::string>& names) {
-    DIR* dir = ::opendir(path.c_str());
-    if (dir == nullptr)
-        return false;
-    bool ok = true;
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            ok = errno == 0;
+        case OpenMode::WriteTruncate:
+            fd = OpenForWriting(path);
+            break;
+        case OpenMode::WriteExclusive:
+            fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+            break;
+        case OpenMode::CreateLocked:
+            fd = CreateLocked(path);
             break;
         }
-        names.emplace_back(entry->d_name);
+        if (fd < 0)
+            return nullptr;
+        int lockFd = -1;
+        if (mode == OpenMode::CreateLocked) {
+            lockFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            if (lockFd < 0) {
+                ::close(fd);
+                return nullptr;
+            }
+        }
+        return std::make_unique<CPosixFile>(fd, lockFd);
     }
-    ::closedir(dir);
-    return ok;
+
+    bool GetStatus(const std::string& path, FileStatus& status) override {
+        struct stat info;
+        if (::stat(path.c_str(), &info) != 0)
+            return false;
+        FillStatus(info, status);
+        return true;
+    }
+
+    bool GetLinkStatus(const std::string& path, FileStatus& status) override {
+        struct stat info;
+        if (::lstat(path.c_str(), &info) != 0)
+            return false;
+        FillStatus(info, status);
+        return true;
+    }
+
+    bool ListDirectory(const std::string& path, std::vector<std::string>& names) override {
+        DIR* dir = ::opendir(path.c_str());
+        if (dir == nullptr)
+            return false;
+        bool ok = true;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (entry == nullptr) {
+                ok = errno == 0;
+                break;
+            }
+            names.emplace_back(entry->d_name);
+        }
+        ::closedir(dir);
+        return ok;
+    }
+
+    bool MakeDirectory(const std::string& path) override {
+        return ::mkdir(path.c_str(), 0777) == 0;
+    }
+
+    bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+    bool RenameReplace(const std::string& from, const std::string& to) override {
+        return ::rename(from.c_str(), to.c_str()) == 0;
+    }
+
+    bool HardLink(const std::string& existing, const std::string& link) override {
+        return ::link(existing.c_str(), link.c_str()) == 0;
+    }
+
+    std::uint32_t DefaultPermissions() override {
+        // The umask can only be read by setting it; the tools are
+        // single-threaded.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return static_cast<std::uint32_t>(0666 & ~mask);
+    }
+};
+
+} // namespace
+
+CDisk& SystemDisk() {
+    static CPosixDisk disk;
+    return disk;
 }
 
-bool MakeDirectory(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0;
-}
-
-bool RemoveFile(const std::string& path) {
-    return ::unlink(path.c_str()) == 0;
-}
-
-bool RenameReplace(const std::string& from, const std::string& to) {
-    return ::rename(from.c_str(), to.c_str()) == 0;
-}
-
-bool HardLink(const std::string& existing, const std::string& link) {
-    return ::link(existing.c_str(), link.c_str()) == 0;
-}
-
-void IgnoreBrokenPipe() {
-    std::signal(SIGPIPE, SIG_IGN);
-}
-
-} // namespace XALFcl::Platform
+} // namespace XALFcl
