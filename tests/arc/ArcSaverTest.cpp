@@ -226,8 +226,8 @@ TEST_F(ArcSaverLimits, MoreThan65535FilesAreRefused) {
 // wrap around to a small archive. The contents are never read.
 TEST_F(ArcSaverLimits, ArchivesOf4GiBOrMoreAreRefused) {
     WriteFile(dir / "image", "x");
-    const auto image =
-        std::make_shared<CArchiveImage>(std::make_unique<XALFcl::CFileInputStream>(XALFcl::SystemDisk(), dir / "image"), 0);
+    const auto image = std::make_shared<CArchiveImage>(
+        std::make_unique<XALFcl::CFileInputStream>(XALFcl::SystemDisk(), dir / "image"), 0);
     CFileEntry* file = archive.CreateFile("/a");
     // With one one-letter file the contents start at 64.
     file->Refer(image, 0, (std::uint64_t{1} << 32) - 64);

@@ -47,7 +47,7 @@ TEST(ExtracterTest, WritesEveryDirectoryAndFileIncludingEmptyOnes) {
     TempDir dir;
     std::filesystem::create_directory(dir / "out");
 
-    CExtracter extracter(dir / "out");
+    CExtracter extracter(XALFcl::SystemDisk(), dir / "out");
     archive.Walk(extracter);
 
     EXPECT_EQ(ReadFile(dir / "out/a.bin"), "AAA");
@@ -75,7 +75,7 @@ TEST(ExtracterTest, NeverOverwritesOrFollowsWhatIsAlreadyThere) {
             std::filesystem::create_symlink(dir / "victim", dir / "out/a.bin");
         else
             WriteFile(dir / "out/a.bin", "old");
-        CExtracter extracter(dir / "out");
+        CExtracter extracter(XALFcl::SystemDisk(), dir / "out");
         try {
             archive.Walk(extracter);
             ADD_FAILURE() << "no exception";
@@ -93,7 +93,7 @@ TEST(ExtracterTest, ExistingSubdirectoryFailsWithItsPath) {
     archive.CreateDirectory("/s");
     TempDir dir;
     MakeDirs(dir / "out/s");
-    CExtracter extracter(dir / "out");
+    CExtracter extracter(XALFcl::SystemDisk(), dir / "out");
     try {
         archive.Walk(extracter);
         FAIL() << "no exception";

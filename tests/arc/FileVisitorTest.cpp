@@ -23,7 +23,8 @@ namespace {
 // Records the calls of a disk walk by archive path.
 class CWalkLog : public CFileVisitor {
 public:
-    explicit CWalkLog(const std::vector<std::string>* excludes) : CFileVisitor(nullptr, excludes) {}
+    CWalkLog(CArchive& archive, const std::vector<std::string>* excludes)
+        : CFileVisitor(&archive, excludes) {}
     void EnterDirectory(const std::string& archivePath) override {
         log.push_back("enter " + archivePath);
     }
@@ -54,14 +55,15 @@ TEST(FileVisitor, WalkFollowsLinksInEnumerationOrderAndRefusesLoops) {
     const std::vector<std::string> excludes{"CVS"};
     const std::vector<COperand> operands{{dir.path(), OperandKind::WorkingDirectory},
                                          {"a", OperandKind::Path}};
-    CWalkLog walk(&excludes);
+    CArchive archive;
+    CWalkLog walk(archive, &excludes);
     WalkOperands(operands, false, false, walk);
     EXPECT_EQ(walk.log, (std::vector<std::string>{"enter /a", "file /a/B.bin", "file /a/c.bin",
                                                   "enter /a/s", "file /a/s/x.bin", "enter /a/t",
                                                   "file /a/t/x.bin"}));
 
     std::filesystem::create_directory_symlink("..", dir / "a/s/back");
-    CWalkLog loop(&excludes);
+    CWalkLog loop(archive, &excludes);
     try {
         WalkOperands(operands, false, false, loop);
         ADD_FAILURE() << "a link back into the walk was followed";

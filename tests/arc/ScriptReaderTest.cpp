@@ -1,4 +1,5 @@
 #include "arc/ArcException.h"
+#include "arc/Archive.h"
 #include "arc/FileVisitor.h"
 #include "arc/Operand.h"
 #include "arc/OperandWalk.h"
@@ -25,7 +26,7 @@ namespace {
 using Entries = std::vector<std::pair<std::string, std::string>>;  // disk, archive
 
 Entries ReadAll(const std::string& path) {
-    CScriptReader reader(path);
+    CScriptReader reader(XALFcl::SystemDisk(), path);
     Entries entries;
     while (reader.Next())
         entries.emplace_back(reader.GetDiskPath(), reader.GetArchivePath());
@@ -121,7 +122,7 @@ TEST(ScriptReader, LongLineIsReadInPiecesEachCountedAsALine) {
     const std::string firstPiece = "\"a.bin\"" + std::string(1016, ' ');
     ASSERT_EQ(firstPiece.size(), 1023u);
     WriteFile(dir / "list.txt", firstPiece + "\"b.bin\"\nx\n");
-    CScriptReader reader(dir / "list.txt");
+    CScriptReader reader(XALFcl::SystemDisk(), dir / "list.txt");
     ASSERT_TRUE(reader.Next());
     EXPECT_EQ(reader.GetArchivePath(), "/a.bin");
     ASSERT_TRUE(reader.Next());
@@ -155,7 +156,7 @@ TEST(ScriptReader, MissingScriptOrDirectoryCannotBeOpened) {
     TempDir dir;
     for (const std::string& path : {dir / "missing.txt", dir.path()}) {
         try {
-            CScriptReader reader(path);
+            CScriptReader reader(XALFcl::SystemDisk(), path);
             FAIL() << "opened " << path;
         } catch (const CScriptException& e) {
             EXPECT_EQ(e.code, CScriptException::kCannotOpen);
@@ -170,7 +171,7 @@ namespace {
 
 class CRecordingVisitor : public XALArc::CFileVisitor {
 public:
-    CRecordingVisitor() : CFileVisitor(nullptr, nullptr) {}
+    explicit CRecordingVisitor(XALArc::CArchive& archive) : CFileVisitor(&archive, nullptr) {}
     void VisitFile(const std::string& archivePath, const std::string& diskPath) override {
         visited.emplace_back(diskPath, archivePath);
     }
@@ -192,7 +193,8 @@ TEST(ScriptOperand, EntriesIgnoreTheWorkingDirectoryAndGetSlashArchivePaths) {
         {dir / "elsewhere", OperandKind::WorkingDirectory},
         {dir / "scripts/list.txt", OperandKind::Script},
     };
-    CRecordingVisitor visitor;
+    XALArc::CArchive archive;
+    CRecordingVisitor visitor(archive);
     XALArc::WalkOperands(operands, false, false, visitor);
     const std::string base = dir / "scripts/data/";
     EXPECT_EQ(visitor.visited, (Entries{{base + "a.bin", "/x/a.bin"},

@@ -361,8 +361,8 @@ void CFileEntry::Load(XALFcl::CInputStream& stream, std::uint64_t n) {
     Keep(buffer);
 }
 
-void CFileEntry::LoadFile(const std::string& diskPath) {
-    XALFcl::CFileInputStream stream(XALFcl::SystemDisk(), diskPath);
+void CFileEntry::LoadFile(XALFcl::CDisk& disk, const std::string& diskPath) {
+    XALFcl::CFileInputStream stream(disk, diskPath);
     const std::int64_t length = stream.GetSize();
     Load(stream, static_cast<std::uint64_t>(length));
     if (stream.state & XALFcl::CIosBase::kEndOfData)

@@ -11,6 +11,7 @@
 #include <vector>
 
 namespace XALFcl {
+class CDisk;
 class CInputStream;
 class COutputStream;
 } // namespace XALFcl
@@ -130,7 +131,7 @@ public:
     void Load(XALFcl::CInputStream& stream, std::uint64_t n);
     // Replaces the contents with the whole disk file; a file that delivers
     // fewer bytes than its length fails with "Cannot load file".
-    void LoadFile(const std::string& diskPath);
+    void LoadFile(XALFcl::CDisk& disk, const std::string& diskPath);
     // Makes the contents the n bytes at `offset` of the archive image; an
     // empty range leaves the entry empty and refers to nothing.
     void Refer(std::shared_ptr<CArchiveImage> image, std::uint64_t offset, std::uint64_t n);

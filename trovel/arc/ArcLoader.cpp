@@ -303,7 +303,7 @@ CArcLoader::CArcLoader(CArchive& archive) : archive_(archive) {}
 
 void CArcLoader::Load(const std::string& archivePath) {
     namesEveryFile_ = false;
-    auto in = std::make_unique<XALFcl::CFileInputStream>(XALFcl::SystemDisk(), archivePath);
+    auto in = std::make_unique<XALFcl::CFileInputStream>(archive_.disk, archivePath);
     const Header header = ReadHeader(*in, archivePath);
     const BlockExtents extents = FindBlocks(*in, header, archivePath);
     const Blocks blocks = ReadBlocks(*in, extents, archivePath);

@@ -123,8 +123,9 @@ std::string SideFileName(const std::string& archivePath, const char* extension) 
     return XALFcl::ReplaceExtension(name, extension);
 }
 
-void RefuseSideFileOverArchive(const std::string& sideName, const std::string& archivePath) {
-    if (sideName == archivePath || XALFcl::SameFile(XALFcl::SystemDisk(), sideName, archivePath))
+void RefuseSideFileOverArchive(XALFcl::CDisk& disk, const std::string& sideName,
+                               const std::string& archivePath) {
+    if (sideName == archivePath || XALFcl::SameFile(disk, sideName, archivePath))
         throw CArcException(CArcException::kSameFile, sideName);
 }
 
@@ -277,10 +278,11 @@ void CArcSaver::Save(const std::string& archivePath) {
     const std::string temporaryName = TemporaryName(archivePath);
     const std::string backupName = BackupName(archivePath);
     const std::string stagingName = BackupStagingName(archivePath);
-    RefuseSideFileOverArchive(temporaryName, archivePath);
+    XALFcl::CDisk& disk = archive.disk;
+    RefuseSideFileOverArchive(disk, temporaryName, archivePath);
     if (backup) {
-        RefuseSideFileOverArchive(backupName, archivePath);
-        RefuseSideFileOverArchive(stagingName, archivePath);
+        RefuseSideFileOverArchive(disk, backupName, archivePath);
+        RefuseSideFileOverArchive(disk, stagingName, archivePath);
     }
 
     const auto align = static_cast<std::uint64_t>(alignment);
@@ -301,7 +303,6 @@ void CArcSaver::Save(const std::string& archivePath) {
     // name) must not write into each other's temporary file: it is created
     // afresh and locked until the save ends, and a run that meets a locked
     // one fails with "Cannot open file." before it changes anything.
-    XALFcl::CDisk& disk = XALFcl::SystemDisk();
     COwnedSideFile temporary(disk, temporaryName);
     XALFcl::CFileOutputStream& out = temporary.Stream();
     WriteArchive(out, info, layout);

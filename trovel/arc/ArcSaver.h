@@ -4,6 +4,7 @@
 #include <string>
 
 namespace XALFcl {
+class CDisk;
 class CFileOutputStream;
 } // namespace XALFcl
 
@@ -61,6 +62,7 @@ std::string SideFileName(const std::string& archivePath, const char* extension);
 
 // A file written beside the archive (temporary, backup, index header) must
 // never be the archive itself: same path text, or the same file on disk.
-void RefuseSideFileOverArchive(const std::string& sideName, const std::string& archivePath);
+void RefuseSideFileOverArchive(XALFcl::CDisk& disk, const std::string& sideName,
+                               const std::string& archivePath);
 
 } // namespace XALArc

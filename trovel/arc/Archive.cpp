@@ -19,7 +19,8 @@ XALFcl::CPathTokenizer Tokenize(const std::string& path) {
 
 } // namespace
 
-CArchive::CArchive(bool sorted) : root(std::string(), nullptr, sorted) {}
+CArchive::CArchive(bool sorted, XALFcl::CDisk& disk_)
+    : root(std::string(), nullptr, sorted), disk(disk_) {}
 
 CArchive::~CArchive() {
     root.DeleteAll();
@@ -38,7 +39,7 @@ CFileEntry* CArchive::CreateFile(const std::string& path) {
 
 CFileEntry* CArchive::AddFile(const std::string& path, const std::string& diskPath) {
     CFileEntry* file = CreateFile(path);
-    file->LoadFile(diskPath);
+    file->LoadFile(disk, diskPath);
     return file;
 }
 
@@ -55,7 +56,7 @@ CFileEntry* CArchive::FindFile(const std::string& path) {
 CFileEntry* CArchive::ReplaceFile(const std::string& path, const std::string& diskPath) {
     CFileEntry* file = FindFile(path);
     if (file != nullptr)
-        file->LoadFile(diskPath);
+        file->LoadFile(disk, diskPath);
     return file;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "arc/ArcEntry.h"
+#include "fcl/Disk.h"
 
 #include <string>
 #include <vector>
@@ -10,10 +11,11 @@ namespace XALArc {
 class CArcEntryVisitor;
 
 // The archive root object. Every path is absolute, with '/' separators;
-// the empty path designates the root.
+// the empty path designates the root. It also names the disk that the
+// archive's files and the operations on it are read from and written to.
 class CArchive {
 public:
-    explicit CArchive(bool sorted = true);
+    explicit CArchive(bool sorted = true, XALFcl::CDisk& disk = XALFcl::SystemDisk());
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
     virtual ~CArchive();
@@ -35,6 +37,7 @@ public:
     int Walk(CArcEntryVisitor& visitor);
 
     CDirEntry root;
+    XALFcl::CDisk& disk;
 };
 
 } // namespace XALArc

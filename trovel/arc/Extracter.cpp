@@ -49,8 +49,8 @@ void CheckExtractableNames(CArchive& archive) {
 
 // The directory's name is used as given: it is the very name that was
 // created, so its separators must not be rewritten.
-CExtracter::CExtracter(const std::string& outputDirectory)
-    : path_(std::string(), XALFcl::Platform::kNativeSeparator) {
+CExtracter::CExtracter(XALFcl::CDisk& disk, const std::string& outputDirectory)
+    : disk_(disk), path_(std::string(), XALFcl::Platform::kNativeSeparator) {
     path_.text = outputDirectory;
 }
 
@@ -65,12 +65,12 @@ void CExtracter::LeaveDirectory(CDirEntry&) {
 int CExtracter::Visit(CArcEntry& entry) {
     const std::size_t length = path_.Append(entry.name);
     if (entry.IsDirectory()) {
-        if (!XALFcl::SystemDisk().MakeDirectory(path_.str()))
+        if (!disk_.MakeDirectory(path_.str()))
             throw CFileException(CFileException::kCannotCreateDirectory, path_.str());
     } else {
         // Created exclusively: a name that collides with one written before
         // (a volume that ignores case) fails instead of overwriting it.
-        XALFcl::CFileOutputStream out(XALFcl::SystemDisk(), path_.str(), "wbx");
+        XALFcl::CFileOutputStream out(disk_, path_.str(), "wbx");
         static_cast<CFileEntry&>(entry).Store(out);
         if (out.state & XALFcl::CIosBase::kFailure)
             throw CFileException(CFileException::kCannotWrite, path_.str());

@@ -5,6 +5,10 @@
 
 #include <string>
 
+namespace XALFcl {
+class CDisk;
+} // namespace XALFcl
+
 namespace XALArc {
 
 class CArchive;
@@ -13,13 +17,14 @@ class CArchive;
 // exists: one disk directory per archive directory, one new file per member.
 class CExtracter : public CArcEntryVisitor {
 public:
-    explicit CExtracter(const std::string& outputDirectory);
+    CExtracter(XALFcl::CDisk& disk, const std::string& outputDirectory);
 
     void EnterDirectory(CDirEntry& dir) override;
     void LeaveDirectory(CDirEntry& dir) override;
     int Visit(CArcEntry& entry) override;
 
 private:
+    XALFcl::CDisk& disk_;
     CPathString path_;
 };
 

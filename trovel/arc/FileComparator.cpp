@@ -22,7 +22,7 @@ void CFileComparator::VisitFile(const std::string& archivePath, const std::strin
         XALFcl::PrintLine(archivePath + CArcException::Message(CArcException::kMissingFile));
         return;
     }
-    XALFcl::CFileInputStream stream(XALFcl::SystemDisk(), diskPath);
+    XALFcl::CFileInputStream stream(archive->disk, diskPath);
     Report("Comparing: ", diskPath);
     const auto length = static_cast<std::uint64_t>(stream.GetSize());
     if (entry->Compare(stream, length))
@@ -35,13 +35,14 @@ void CFileComparator::VisitFile(const std::string& archivePath, const std::strin
 
 CTimeComparator::CTimeComparator(CArchive* archive_, const std::string& archivePath,
                                  const std::vector<std::string>* excludes_)
-    : CFileVisitor(archive_, excludes_), referenceTime(RequireModTime(archivePath)) {}
+    : CFileVisitor(archive_, excludes_),
+      referenceTime(RequireModTime(archive_->disk, archivePath)) {}
 
 void CTimeComparator::VisitFile(const std::string& archivePath, const std::string& diskPath) {
     ++examined;
     if (archive->FindFile(archivePath) != nullptr)
         ++found;
-    if (RequireModTime(diskPath) > referenceTime)
+    if (RequireModTime(archive->disk, diskPath) > referenceTime)
         ++newer;
 }
 

@@ -6,9 +6,9 @@
 
 namespace XALArc {
 
-std::int64_t RequireModTime(const std::string& path) {
+std::int64_t RequireModTime(XALFcl::CDisk& disk, const std::string& path) {
     std::int64_t time = 0;
-    if (!XALFcl::GetFileModTime(XALFcl::SystemDisk(), path, time))
+    if (!XALFcl::GetFileModTime(disk, path, time))
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotFind, path);
     return time;
 }
@@ -16,7 +16,7 @@ std::int64_t RequireModTime(const std::string& path) {
 CFileUpdater::CFileUpdater(CArchive* archive_, const std::string& archivePath,
                            const std::vector<std::string>* excludes_, bool updateOnly_)
     : CFileVisitor(archive_, excludes_),
-      referenceTime(RequireModTime(archivePath)),
+      referenceTime(RequireModTime(archive_->disk, archivePath)),
       updateOnly(updateOnly_) {}
 
 void CFileUpdater::EnterDirectory(const std::string& archivePath) {
@@ -37,8 +37,8 @@ void CFileUpdater::VisitFile(const std::string& archivePath, const std::string& 
         return;
     }
     // Equal times do not count as newer.
-    if (RequireModTime(diskPath) > referenceTime) {
-        entry->LoadFile(diskPath);
+    if (RequireModTime(archive->disk, diskPath) > referenceTime) {
+        entry->LoadFile(archive->disk, diskPath);
         modified = true;
         Report("Updating : ", diskPath);
     } else {

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+namespace XALFcl {
+class CDisk;
+} // namespace XALFcl
+
 namespace XALArc {
 
 // Replace mode with --time: replaces a file entry only when its disk file
@@ -26,6 +30,6 @@ public:
 };
 
 // The modification time of a disk file, or "Cannot find file" naming it.
-std::int64_t RequireModTime(const std::string& path);
+std::int64_t RequireModTime(XALFcl::CDisk& disk, const std::string& path);
 
 } // namespace XALArc

@@ -29,9 +29,9 @@ struct DirIdentity {
     }
 };
 
-bool GetDirIdentity(const std::string& path, DirIdentity& identity) {
+bool GetDirIdentity(XALFcl::CDisk& disk, const std::string& path, DirIdentity& identity) {
     XALFcl::FileStatus status;
-    if (!XALFcl::SystemDisk().GetStatus(path.empty() ? std::string(".") : path, status))
+    if (!disk.GetStatus(path.empty() ? std::string(".") : path, status))
         return false;
     identity.device = status.device;
     identity.inode = status.inode;
@@ -91,12 +91,12 @@ void CFileVisitor::Import(const std::string& archivePath, const std::string& dis
     }
     // A path that cannot be examined at all counts as a directory, so a
     // missing operand ends in "Cannot open directory".
-    if (XALFcl::IsDirectory(XALFcl::SystemDisk(), diskPath) != 0) {
+    if (XALFcl::IsDirectory(archive->disk, diskPath) != 0) {
         ImportDirectory(archivePath, diskPath);
         return;
     }
     XALFcl::FileStatus status;
-    if (!XALFcl::SystemDisk().GetStatus(diskPath, status) || status.kind != XALFcl::FileKind::Regular)
+    if (!archive->disk.GetStatus(diskPath, status) || status.kind != XALFcl::FileKind::Regular)
         throw CFileException(CFileException::kCannotOpen, diskPath);
     VisitFile(archivePath, diskPath);
 }
@@ -109,7 +109,7 @@ void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::st
     std::set<DirIdentity> onPath;
     std::vector<OpenDirectory> open;
     DirIdentity top;
-    const bool identified = GetDirIdentity(diskPath, top);
+    const bool identified = GetDirIdentity(archive->disk, diskPath, top);
     if (identified)
         onPath.insert(top);
     open.push_back({EnterAndRead(archiveString.str(), diskString.str()), archiveString.size(),
@@ -137,7 +137,7 @@ void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::st
         const XALFcl::FileKind kind = dir.finder.entryKind;
         if (kind == XALFcl::FileKind::Directory) {
             DirIdentity identity;
-            const bool known = GetDirIdentity(diskString.str(), identity);
+            const bool known = GetDirIdentity(archive->disk, diskString.str(), identity);
             if (known && !onPath.insert(identity).second)
                 throw CFileException(CFileException::kCannotOpenDirectory, diskString.str());
             open.push_back({EnterAndRead(archiveString.str(), diskString.str()), archiveLength,
@@ -156,7 +156,7 @@ XALFcl::CFileFinder CFileVisitor::EnterAndRead(const std::string& archivePath,
                                                const std::string& diskPath) {
     CRegistration registration(created_);
     EnterDirectory(archivePath);
-    XALFcl::CFileFinder finder(XALFcl::SystemDisk(), diskPath);
+    XALFcl::CFileFinder finder(archive->disk, diskPath);
     registration.Keep();
     return finder;
 }

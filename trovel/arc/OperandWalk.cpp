@@ -1,5 +1,6 @@
 #include "arc/OperandWalk.h"
 
+#include "arc/Archive.h"
 #include "arc/FileVisitor.h"
 #include "arc/PathString.h"
 #include "arc/ScriptReader.h"
@@ -21,7 +22,7 @@ void WalkOperands(const std::vector<COperand>& operands, bool addToRoot, bool ve
         case OperandKind::Script: {
             // Script entries carry their own disk paths; the working
             // directory does not apply to them.
-            CScriptReader script(operand.text);
+            CScriptReader script(visitor.archive->disk, operand.text);
             while (script.Next()) {
                 const CPathString entryDisk(script.GetDiskPath(),
                                             XALFcl::Platform::kNativeSeparator);
@@ -35,7 +36,7 @@ void WalkOperands(const std::vector<COperand>& operands, bool addToRoot, bool ve
             const std::size_t archiveLength = archivePath.size();
             if (!addToRoot)
                 archivePath.Append(operand.text);
-            else if (XALFcl::IsDirectory(XALFcl::SystemDisk(), disk.str()) == 0)
+            else if (XALFcl::IsDirectory(visitor.archive->disk, disk.str()) == 0)
                 archivePath.AppendName(operand.text);
             disk.Normalize();
             archivePath.Normalize();

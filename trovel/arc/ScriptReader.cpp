@@ -22,8 +22,10 @@ CScriptException CannotRead() {
 
 } // namespace
 
-CScriptReader::CScriptReader(const std::string& path)
-    : lookahead(kNoByte), baseDirectory(std::string(), XALFcl::Platform::kNativeSeparator) {
+CScriptReader::CScriptReader(XALFcl::CDisk& disk, const std::string& path)
+    : file(disk),
+      lookahead(kNoByte),
+      baseDirectory(std::string(), XALFcl::Platform::kNativeSeparator) {
     if (!file.Open(path, "rb"))
         throw CannotRead();
     baseDirectory.SetDirectory(path);

@@ -17,7 +17,7 @@ class CScriptReader {
 public:
     // Opens the script by the name given, relative to the current directory;
     // relative disk paths in it resolve against the script's own directory.
-    explicit CScriptReader(const std::string& path);
+    CScriptReader(XALFcl::CDisk& disk, const std::string& path);
 
     // Moves to the next entry; false at the end of the file.
     bool Next();
@@ -36,7 +36,7 @@ private:
     void ReadField(std::size_t& position, std::string& field) const;
     [[noreturn]] void Fail(std::size_t position) const;
 
-    XALFcl::CFile file{XALFcl::SystemDisk()};
+    XALFcl::CFile file;
     int lookahead;                // a byte read past a carriage return, if any
     std::string line;             // the current line as read
     std::int32_t lineNumber = 0;  // lines read so far

@@ -21,7 +21,7 @@
 
 using XALArc::CArcException;
 
-CArchiver::CArchiver() : XALArc::CArchive(true) {}
+CArchiver::CArchiver(XALFcl::CDisk& disk_) : XALArc::CArchive(true, disk_) {}
 
 int CArchiver::Run(int argc, const char* const* argv) {
     if (!ParseArguments(argc, argv)) {
@@ -54,7 +54,7 @@ int CArchiver::Run(int argc, const char* const* argv) {
 void CArchiver::WriteIndexHeader() {
     // Checked again now: an archive saved by this run may have come into
     // being under a header name that was a dangling link before.
-    XALArc::RefuseSideFileOverArchive(HeaderPath(), archivePath);
+    XALArc::RefuseSideFileOverArchive(disk, HeaderPath(), archivePath);
     XALArchiver::CIndexCreator(*this, HeaderPath(), prefix, useLongSymbol).WriteHeader();
 }
 
@@ -75,7 +75,7 @@ void CArchiver::RefuseOutputsOverArchive() const {
             sides.push_back(XALArc::CArcSaver::BackupName(archivePath));
     }
     for (const std::string& side : sides)
-        XALArc::RefuseSideFileOverArchive(side, archivePath);
+        XALArc::RefuseSideFileOverArchive(disk, side, archivePath);
 }
 
 void CArchiver::Load(bool forEditing) {
@@ -134,7 +134,7 @@ void CArchiver::DeleteFiles() {
         if (operand.kind == OperandKind::Path) {
             DeletePath(operand.text);
         } else if (operand.kind == OperandKind::Script) {
-            XALArc::CScriptReader script(operand.text);
+            XALArc::CScriptReader script(disk, operand.text);
             while (script.Next())
                 DeletePath(script.GetArchivePath());
         }
@@ -173,7 +173,7 @@ void CArchiver::RunMode() {
         Load(false);
         break;
     case ArchiverMode::Replace:
-        if (XALFcl::IsDirectory(XALFcl::SystemDisk(), archivePath) != -1)
+        if (XALFcl::IsDirectory(disk, archivePath) != -1)
             Load(true);
         SaveIfModified(time ? UpdateFiles() : ImportFiles());
         break;

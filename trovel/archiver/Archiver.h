@@ -7,7 +7,7 @@
 // of the command line, and the fixed sequence that runs the selected mode.
 class CArchiver : public XALArc::CArchive, public CArchiverSettings {
 public:
-    CArchiver();
+    explicit CArchiver(XALFcl::CDisk& disk = XALFcl::SystemDisk());
 
     // Parses the command line, runs the mode and the reports, and turns every
     // failure into its message. Returns the exit status, 0 or 1.

@@ -19,14 +19,14 @@ std::string CutExtension(std::string name) {
 
 // The first name under which nothing exists, not even a dangling link: an
 // existing directory is never written into.
-std::string ChooseOutputDirectory(const std::string& baseName) {
+std::string ChooseOutputDirectory(XALFcl::CDisk& disk, const std::string& baseName) {
     const std::string name = CutExtension(baseName);
-    if (!XALFcl::PathExists(XALFcl::SystemDisk(), name))
+    if (!XALFcl::PathExists(disk, name))
         return name;
     std::string candidate = name;
     for (char digit = '1'; digit <= '9'; ++digit) {
         XALFcl::ReplaceExtension(candidate, std::string(1, digit));
-        if (!XALFcl::PathExists(XALFcl::SystemDisk(), candidate))
+        if (!XALFcl::PathExists(disk, candidate))
             return candidate;
     }
     throw CArchiverException(CArchiverException::kCannotMakeDirectory, CutExtension(candidate));
@@ -36,9 +36,9 @@ std::string ChooseOutputDirectory(const std::string& baseName) {
 
 void ExtractArchive(XALArc::CArchive& archive, const std::string& baseName) {
     XALArc::CheckExtractableNames(archive);
-    const std::string directory = ChooseOutputDirectory(baseName);
-    if (!XALFcl::SystemDisk().MakeDirectory(directory))
+    const std::string directory = ChooseOutputDirectory(archive.disk, baseName);
+    if (!archive.disk.MakeDirectory(directory))
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotCreateDirectory, directory);
-    XALArc::CExtracter extracter(directory);
+    XALArc::CExtracter extracter(archive.disk, directory);
     archive.Walk(extracter);
 }

@@ -33,7 +33,7 @@ CIndexCreator::CIndexCreator(XALArc::CArchive& archive, const std::string& heade
       path_(std::string(), '/'),
       headerPath_(headerPath),
       symbolBase_(MakeSymbolBase(prefix, headerPath)),
-      output_(XALFcl::SystemDisk(), headerPath, "wb"),
+      output_(archive.disk, headerPath, "wb"),
       useLongSymbol_(useLongSymbol) {
     path_.text.reserve(1024);
     output_.GetFile().GetStatus(opened_);
