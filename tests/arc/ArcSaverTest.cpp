@@ -6,6 +6,7 @@
 #include "fcl/Exception.h"
 #include "fcl/File.h"
 #include "fcl/FileStream.h"
+#include "fcl/MemoryDisk.h"
 #include "fcl/MemoryStream.h"
 
 #include "TestSupport.h"
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <sys/stat.h>
@@ -412,6 +414,70 @@ TEST_F(ArcSaverReplace, SideFileThatIsTheArchiveIsRefusedNotRemoved) {
     EXPECT_EQ(subject, backupName);
     EXPECT_EQ(ReadFile(path), "OLD");
     EXPECT_TRUE(Exists(backupName));
+}
+
+// A save with a backup over an old archive and an older backup, on the
+// memory disk, which can refuse a link or run out of space.
+struct CSaveOnMemoryDisk {
+    CSaveOnMemoryDisk() {
+        disk.AddFile("/a.kpak", kOld);
+        disk.AddFile("/a.bak", "OLDER");
+        AddFile(archive, "/m", std::string(100000, 'm'));
+    }
+
+    // The CFileException that the save raises, if any.
+    std::optional<XALFcl::CFileException> Save() {
+        try {
+            CArcSaver(archive, 4, true, true).Save("/a.kpak");
+        } catch (const XALFcl::CFileException& e) {
+            return e;
+        }
+        return std::nullopt;
+    }
+
+    // The old files take 3005 bytes; the new archive takes 100064 more, and
+    // a copy of the old one 3000 on top.
+    const std::string kOld = std::string(3000, 'O');
+    XALFcl::CMemoryDisk disk;
+    CArchive archive{false, disk};
+};
+
+TEST(ArcSaverOnFailingDisk, BackupIsACopyWhereLinksAreRefused) {
+    CSaveOnMemoryDisk linked;
+    ASSERT_FALSE(linked.Save());
+    CSaveOnMemoryDisk copied;
+    copied.disk.Refuse(XALFcl::CMemoryDisk::Op::Link);
+    ASSERT_FALSE(copied.Save());
+    EXPECT_EQ(copied.disk.Contents("/a.bak"), copied.kOld);
+    EXPECT_EQ(copied.disk.Contents("/a.kpak"), linked.disk.Contents("/a.kpak"));
+    EXPECT_EQ(copied.disk.Contents("/a.kpak").size(), 100064u);
+    EXPECT_EQ(copied.disk.Paths(), (std::vector<std::string>{"/a.bak", "/a.kpak"}));
+}
+
+// Whether the new archive or the backup's copy runs out of space, the save
+// fails naming the file it was writing, and leaves everything as it was.
+TEST(ArcSaverOnFailingDisk, RunningOutOfSpaceChangesNothing) {
+    struct Case {
+        bool refuseLink;
+        std::uint64_t room;
+        const char* subject;
+    };
+    for (const Case& c : {Case{false, 0, "/a.@@@"}, Case{false, 65536, "/a.@@@"},
+                          Case{false, 100063, "/a.@@@"}, Case{true, 100064, "/a.bak"},
+                          Case{true, 100064 + 2999, "/a.bak"}}) {
+        SCOPED_TRACE(c.room);
+        CSaveOnMemoryDisk save;
+        if (c.refuseLink)
+            save.disk.Refuse(XALFcl::CMemoryDisk::Op::Link);
+        save.disk.SpaceLimit(3005 + c.room);
+        const auto e = save.Save();
+        ASSERT_TRUE(e);
+        EXPECT_EQ(e->code, XALFcl::CFileException::kCannotWrite);
+        EXPECT_EQ(e->subject, c.subject);
+        EXPECT_EQ(save.disk.Contents("/a.kpak"), save.kOld);
+        EXPECT_EQ(save.disk.Contents("/a.bak"), "OLDER");
+        EXPECT_EQ(save.disk.Paths(), (std::vector<std::string>{"/a.bak", "/a.kpak"}));
+    }
 }
 
 } // namespace

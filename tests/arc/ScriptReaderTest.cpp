@@ -4,6 +4,7 @@
 #include "arc/Operand.h"
 #include "arc/OperandWalk.h"
 #include "arc/ScriptReader.h"
+#include "fcl/MemoryDisk.h"
 
 #include "TestSupport.h"
 
@@ -164,6 +165,38 @@ TEST(ScriptReader, MissingScriptOrDirectoryCannotBeOpened) {
             EXPECT_EQ(e.column, 0);
             EXPECT_EQ(e.lineText, "");
         }
+    }
+}
+
+// The script is read in pieces; one that cannot be read breaks the script
+// off, which is reported as when it cannot be opened, never as its end.
+TEST(ScriptReader, ReadErrorInTheMiddleIsReportedAsCannotOpen) {
+    using XALFcl::CMemoryDisk;
+    std::string script;
+    for (int i = 0; i < 1000; ++i)
+        script += "\"f" + std::to_string(i) + ".bin\"\n";
+    using Fault = CMemoryDisk::Fault;
+    for (const Fault fault : {Fault::Error, Fault::Interrupted}) {
+        CMemoryDisk disk;
+        disk.AddFile("/list.txt", script);
+        disk.FailAt(2, CMemoryDisk::Op::Read, fault);
+        CScriptReader reader(disk, "/list.txt");
+        int entries = 0;
+        try {
+            while (reader.Next())
+                ++entries;
+            EXPECT_EQ(fault, Fault::Interrupted);
+            EXPECT_EQ(entries, 1000);
+        } catch (const CScriptException& e) {
+            EXPECT_EQ(fault, Fault::Error);
+            EXPECT_GT(entries, 0);
+            EXPECT_LT(entries, 1000);
+            EXPECT_EQ(e.code, CScriptException::kCannotOpen);
+            EXPECT_EQ(e.lineNumber, 0);
+            EXPECT_EQ(e.column, 0);
+            EXPECT_EQ(e.lineText, "");
+        }
+        EXPECT_TRUE(disk.Failed());
     }
 }
 

@@ -1,6 +1,7 @@
 #include "fcl/File.h"
 
 #include "fcl/Exception.h"
+#include "fcl/MemoryDisk.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,69 @@ TEST(FileTest, FinishReportsAFailedFlushAndClosesAnyway) {
     EXPECT_EQ(e.code, CFileException::kCannotWrite);
     EXPECT_EQ(e.subject, "/dev/full");
     EXPECT_FALSE(file.IsOpen());
+}
+
+// Writes `bytes` to a file of `disk` and reads them back, through every
+// kind of transfer: buffered and direct writes, byte-wise, block and
+// positioned reads, and the seeks of Tell and GetSize.
+std::string WriteAndReadBack(XALFcl::CDisk& disk, const std::string& bytes) {
+    CFile out(disk, "/f", "wb");
+    for (std::size_t i = 0; i < 100; ++i)
+        out.PutChar(static_cast<std::uint8_t>(bytes[i]));
+    out.Write(bytes.data() + 100, 70000);
+    out.Write(bytes.data() + 70100, bytes.size() - 70100);
+    EXPECT_EQ(out.Tell(), static_cast<std::int64_t>(bytes.size()));
+    out.Finish();
+    CFile in(disk, "/f", "rb");
+    EXPECT_EQ(in.GetSize(), static_cast<std::int64_t>(bytes.size()));
+    std::string back(bytes.size(), '\0');
+    for (std::size_t i = 0; i < 100; ++i)
+        back[i] = static_cast<char>(in.GetChar());
+    in.Read(&back[100], 5000);
+    in.ReadAt(5100, &back[5100], bytes.size() - 5100);
+    return back;
+}
+
+// A failed disk call becomes the exception of its kind naming the file; an
+// interrupted one is gone on with, so that nothing shows. Only the reader's
+// close, the second, is not checked: nothing can be lost there.
+TEST(FileTest, EveryFailedDiskCallBecomesItsCodeAndInterruptedOnesAreCompleted) {
+    using XALFcl::CMemoryDisk;
+    std::string bytes(80000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7 + i / 251);
+    CMemoryDisk clean;
+    ASSERT_EQ(WriteAndReadBack(clean, bytes), bytes);
+    const struct {
+        CMemoryDisk::Op op;
+        std::int32_t code;
+    } kinds[] = {{CMemoryDisk::Op::Open, CFileException::kCannotOpen},
+                 {CMemoryDisk::Op::Write, CFileException::kCannotWrite},
+                 {CMemoryDisk::Op::Close, CFileException::kCannotWrite},
+                 {CMemoryDisk::Op::Seek, CFileException::kCannotSeek},
+                 {CMemoryDisk::Op::Read, CFileException::kCannotLoad}};
+    for (const auto& kind : kinds) {
+        ASSERT_GT(clean.Calls(kind.op), 0u);
+        for (std::uint64_t n = 1; n <= clean.Calls(kind.op); ++n) {
+            SCOPED_TRACE(testing::Message() << "call " << n << " of kind "
+                                            << static_cast<int>(kind.op));
+            CMemoryDisk failing;
+            failing.FailAt(n, kind.op);
+            if (kind.op == CMemoryDisk::Op::Close && n == 2) {
+                EXPECT_EQ(WriteAndReadBack(failing, bytes), bytes);
+            } else {
+                const auto e = testsupport::Thrown<CFileException>(
+                    [&] { WriteAndReadBack(failing, bytes); });
+                ASSERT_TRUE(e);
+                EXPECT_EQ(e->code, kind.code);
+                EXPECT_EQ(e->subject, "/f");
+            }
+            CMemoryDisk interrupted;
+            interrupted.FailAt(n, kind.op, CMemoryDisk::Fault::Interrupted);
+            EXPECT_EQ(WriteAndReadBack(interrupted, bytes), bytes);
+            EXPECT_TRUE(interrupted.Failed());
+        }
+    }
 }
 
 } // namespace

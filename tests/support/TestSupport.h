@@ -1,7 +1,10 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,5 +88,18 @@ void SetModTime(const std::string& path, std::int64_t seconds);
 std::string Bytes(std::initializer_list<int> values);
 std::string U16LE(std::uint32_t v);
 std::string U32LE(std::uint32_t v);
+
+// Runs `action` and returns the exception of type E that it throws; fails
+// the current test when it throws none.
+template <class E, class Action>
+std::optional<E> Thrown(Action&& action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no exception was thrown";
+    return std::nullopt;
+}
 
 } // namespace testsupport
