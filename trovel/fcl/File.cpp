@@ -118,8 +118,10 @@ std::uint64_t CFile::Read(void* buffer_, std::uint64_t count) {
     Require(false, CFileException::kCannotLoad);
     auto* bytes = static_cast<std::uint8_t*>(buffer_);
     const std::uint64_t buffered = std::min<std::uint64_t>(count, buffer.size() - next);
-    std::memcpy(bytes, buffer.data() + next, static_cast<std::size_t>(buffered));
-    next += static_cast<std::size_t>(buffered);
+    if (buffered > 0) {
+        std::memcpy(bytes, buffer.data() + next, static_cast<std::size_t>(buffered));
+        next += static_cast<std::size_t>(buffered);
+    }
     // The rest goes straight into the caller's memory.
     std::uint64_t done = buffered;
     while (done < count) {

@@ -186,7 +186,7 @@ private:
             return -1;
         const auto size = static_cast<std::uint64_t>(node_->bytes.size());
         const auto start = static_cast<std::uint64_t>(offset);
-        if ((fault && *fault == Fault::EndOfFile) || start >= size)
+        if ((fault && *fault == Fault::EndOfFile) || start >= size || count == 0)
             return 0;
         const std::uint64_t n = std::min(Allowed(fault, count), size - start);
         std::memcpy(buffer, node_->bytes.data() + start, static_cast<std::size_t>(n));
