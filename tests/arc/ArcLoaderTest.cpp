@@ -1,4 +1,5 @@
 #include "arc/ArcException.h"
+#include "arc/ArcFormat.h"
 #include "arc/ArcLoader.h"
 #include "arc/Archive.h"
 #include "fcl/Exception.h"
@@ -21,9 +22,9 @@ namespace {
 
 // Block kinds as 32-bit values: stored little-endian they read "BTAF",
 // "BTNF" and "GMIF".
-constexpr std::uint32_t kFat = 0x46415442;
-constexpr std::uint32_t kNames = 0x464E5442;
-constexpr std::uint32_t kImage = 0x46494D47;
+constexpr std::uint32_t kFat = ArcFormat::kKindFat;
+constexpr std::uint32_t kNames = ArcFormat::kKindNames;
+constexpr std::uint32_t kImage = ArcFormat::kKindImage;
 
 // The byte order of every field of a crafted archive except the magic.
 struct Order {
@@ -40,13 +41,16 @@ const Order kBE{true};
 
 // Magic, byte-order mark, version 1.0, file size (not checked), header
 // size, block count.
-std::string Header(const Order& o, std::uint16_t blocks, std::uint16_t headerSize = 16) {
-    return "KPAK" + (o.big ? Bytes({0xFF, 0xFE}) : Bytes({0xFE, 0xFF})) + o.U16(0x0100) + o.U32(0)
-        + o.U16(headerSize) + o.U16(blocks);
+std::string Header(const Order& o, std::uint16_t blocks,
+                   std::uint16_t headerSize = ArcFormat::kHeaderSize) {
+    const std::string mark = o.big ? Bytes({0xFF, 0xFE}) : Bytes({0xFE, 0xFF});
+    return "KPAK" + mark + o.U16(ArcFormat::kVersion) + o.U32(0) + o.U16(headerSize)
+        + o.U16(blocks);
 }
 
 std::string Block(const Order& o, std::uint32_t kind, const std::string& contents) {
-    return o.U32(kind) + o.U32(static_cast<std::uint32_t>(8 + contents.size())) + contents;
+    const auto size = static_cast<std::uint32_t>(ArcFormat::kBlockHeaderSize + contents.size());
+    return o.U32(kind) + o.U32(size) + contents;
 }
 
 // File count, reserved 0, then one {start, end} record per file.

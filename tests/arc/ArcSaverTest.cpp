@@ -1,6 +1,7 @@
 #include "arc/ArcSaver.h"
 
 #include "arc/ArcException.h"
+#include "arc/ArcFormat.h"
 #include "arc/Archive.h"
 #include "arc/ArchiveImage.h"
 #include "fcl/Exception.h"
@@ -35,7 +36,8 @@ CFileEntry* AddFile(CArchive& archive, const std::string& path, const std::strin
 }
 
 std::string Header(std::uint32_t fileSize) {
-    return "KPAK" + Bytes({0xFE, 0xFF, 0x00, 0x01}) + U32LE(fileSize) + U16LE(16) + U16LE(3);
+    return "KPAK" + U16LE(ArcFormat::kByteOrderMark) + U16LE(ArcFormat::kVersion) + U32LE(fileSize)
+        + U16LE(ArcFormat::kHeaderSize) + U16LE(ArcFormat::kBlockCount);
 }
 
 std::string BlockHeader(const char* kind, std::uint32_t size) {
@@ -47,7 +49,7 @@ std::string DirEntry(std::uint32_t subTable, std::uint16_t firstFile, std::uint1
 }
 
 std::string Pad(std::size_t n) {
-    return std::string(n, '\xFF');
+    return std::string(n, static_cast<char>(ArcFormat::kPadding));
 }
 
 std::string SaveAndRead(CArchive& archive, std::int32_t alignment, bool withNameTable = true) {

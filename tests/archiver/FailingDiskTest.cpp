@@ -1,4 +1,4 @@
-#include "archiver/Archiver.h"
+#include "RunTrovel.h"
 
 #include "fcl/MemoryDisk.h"
 
@@ -11,26 +11,6 @@
 using XALFcl::CMemoryDisk;
 
 namespace {
-
-struct Outcome {
-    int status;
-    std::string err;
-};
-
-// One run of the command on `disk`, as "trovel args..." runs it.
-Outcome RunTrovel(CMemoryDisk& disk, const std::vector<std::string>& args) {
-    std::vector<const char*> argv{"trovel"};
-    for (const std::string& arg : args)
-        argv.push_back(arg.c_str());
-    testing::internal::CaptureStderr();
-    Outcome outcome;
-    {
-        CArchiver archiver(disk);
-        outcome.status = archiver.Run(static_cast<int>(argv.size()), argv.data());
-    }
-    outcome.err = testing::internal::GetCapturedStderr();
-    return outcome;
-}
 
 // The operand files; with `oldArchive`, an archive of them as they were
 // and an older backup beside it.
@@ -81,7 +61,7 @@ TEST(FailingDisk, SaveKeepsTheOldArchiveOrWritesTheNewOneWhicheverCallFails) {
                 CMemoryDisk disk;
                 Prepare(disk, old);
                 disk.FailAt(n, CMemoryDisk::Op::Any, fault);
-                const Outcome outcome = RunTrovel(disk, args);
+                const testsupport::RunResult outcome = RunTrovel(disk, args);
                 ASSERT_TRUE(disk.Failed());
                 const std::string archive = disk.Contents("/arc.kpak");
                 const std::string backup = disk.Contents("/arc.bak");

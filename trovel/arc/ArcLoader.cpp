@@ -23,10 +23,8 @@ namespace {
 using Buffer = std::vector<std::uint8_t>;
 namespace Format = ArcFormat;
 
-// The allocation table's records follow the file count and a reserved field.
-constexpr std::uint64_t kFatRecordsOffset = 4;
-constexpr std::uint64_t kFatRecordSize = 8;
-constexpr std::uint64_t kDirectoryRecordSize = 8;
+// Where the allocation table's records start in the block's contents.
+constexpr std::uint64_t kFatRecordsOffset = Format::kFatHeaderSize - Format::kBlockHeaderSize;
 
 [[noreturn]] void Invalid(const std::string& archivePath) {
     throw CArcException(CArcException::kInvalidArchive, archivePath);
@@ -91,7 +89,7 @@ Header ReadHeader(XALFcl::CFileInputStream& in, const std::string& archivePath) 
     header.bigEndian = in.ReadU16() == Format::kByteOrderMark;
     in.littleEndian = header.bigEndian ? 0 : 1;
     // The version and the file size field are informational only.
-    in.Skip(6);
+    in.Skip(Format::kHeaderSizeOffset - Format::kVersionOffset);
     header.headerSize = in.ReadU16();
     header.blockCount = in.ReadU16();
     return header;
@@ -186,8 +184,8 @@ private:
         if (dirId < Format::kRootDirectoryId)
             Invalid(path_);
         const std::uint32_t index = dirId - Format::kRootDirectoryId;
-        const std::uint64_t record = kDirectoryRecordSize * index;
-        if (index >= Format::kMaxDirectories || record + kDirectoryRecordSize > names_.size()
+        const std::uint64_t record = Format::kDirectoryEntrySize * index;
+        if (index >= Format::kMaxDirectories || record + Format::kDirectoryEntrySize > names_.size()
             || visited_[index])
             Invalid(path_);
         visited_[index] = true;
@@ -204,11 +202,11 @@ private:
         if (dir.cursor >= size)
             Invalid(path_);
         const std::uint8_t head = names_[static_cast<std::size_t>(dir.cursor++)];
-        if (head == 0) {
+        if (head == Format::kSubTableEnd) {
             open_.pop_back();
             return;
         }
-        const std::size_t length = head & ~Format::kSubdirectoryFlag;
+        const std::size_t length = head & Format::kNameLengthMask;
         if (length > size - dir.cursor)
             Invalid(path_);
         const auto nameOffset = static_cast<std::size_t>(dir.cursor);
@@ -216,11 +214,11 @@ private:
         if (!IsValidName(names_.data() + nameOffset, length))
             Invalid(path_);
         if (head & Format::kSubdirectoryFlag) {
-            if (size - dir.cursor < 2)
+            if (size - dir.cursor < Format::kSubdirectoryIdSize)
                 Invalid(path_);
             table_.Seek(static_cast<std::int64_t>(dir.cursor), SEEK_SET);
             const std::uint16_t subId = table_.ReadU16();
-            dir.cursor += 2;
+            dir.cursor += Format::kSubdirectoryIdSize;
             const std::size_t number = ++directoryCount_;
             steps_.push_back({true, dir.number, nameOffset, length, 0, 0});
             Enter(subId, number);
@@ -230,8 +228,8 @@ private:
             Invalid(path_);
         // File IDs are 16-bit and run on from the directory's first one.
         const std::uint16_t fileId = dir.fileId++;
-        const std::uint64_t record = kFatRecordsOffset + kFatRecordSize * fileId;
-        if (record + kFatRecordSize > fatSize_)
+        const std::uint64_t record = kFatRecordsOffset + Format::kFatRecordSize * fileId;
+        if (record + Format::kFatRecordSize > fatSize_)
             Invalid(path_);
         fat_.Seek(static_cast<std::int64_t>(record), SEEK_SET);
         const std::uint32_t start = fat_.ReadU32();

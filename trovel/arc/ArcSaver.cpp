@@ -24,8 +24,7 @@ using XALFcl::CFileException;
 
 namespace {
 
-// Offsets and sizes of the format are 32-bit.
-constexpr std::uint64_t kMaxArchiveSize = 0xFFFFFFFFull;
+namespace Format = ArcFormat;
 
 std::uint64_t AlignUp(std::uint64_t value, std::uint64_t alignment) {
     return (value + alignment - 1) & ~(alignment - 1);
@@ -135,13 +134,13 @@ public:
     explicit CArchiveInfo(std::uint64_t alignment_) : alignment(alignment_) {}
 
     void EnterDirectory(CDirEntry& dir) override {
-        dir.id = static_cast<std::uint32_t>(ArcFormat::kRootDirectoryId + dirCount);
+        dir.id = static_cast<std::uint32_t>(Format::kRootDirectoryId + dirCount);
         ++dirCount;
     }
 
     int Visit(CArcEntry& entry) override {
-        nameBytes += entry.name.size() + 1;
-        if (longName == nullptr && entry.name.size() > ArcFormat::kMaxNameLength)
+        nameBytes += Format::kLengthByteSize + entry.name.size();
+        if (longName == nullptr && entry.name.size() > Format::kMaxNameLength)
             longName = &entry;
         if (entry.IsFile()) {
             CFileEntry& file = *entry.AsFile();
@@ -150,7 +149,7 @@ public:
             imageSize += AlignUp(file.size, alignment);
         } else {
             // The subdirectory's ID, and the end byte of its own sub-table.
-            nameBytes += 3;
+            nameBytes += Format::kSubdirectoryIdSize + Format::kSubTableEndSize;
         }
         return 0;
     }
@@ -160,7 +159,7 @@ public:
     std::uint64_t fileCount = 0;
     std::uint64_t imageSize = 0;
     // The root's sub-table end byte is counted from the start.
-    std::uint64_t nameBytes = 1;
+    std::uint64_t nameBytes = Format::kSubTableEndSize;
     // The first entry, in walk order, whose name does not fit its length byte.
     CArcEntry* longName = nullptr;
 };
@@ -194,7 +193,8 @@ class CArcSaver::CNameTableWriter : public CArcEntryVisitor {
 public:
     CNameTableWriter(XALFcl::COutputStream& file_, XALFcl::COutputStream& names_,
                      std::uint64_t dirCount_)
-        : file(file_), names(names_), dirCount(dirCount_), subTableOffset(8 * dirCount_) {}
+        : file(file_), names(names_), dirCount(dirCount_),
+          subTableOffset(Format::kDirectoryEntrySize * dirCount_) {}
 
     void EnterDirectory(CDirEntry& dir) override {
         file.WriteU32(static_cast<std::uint32_t>(subTableOffset));
@@ -205,8 +205,8 @@ public:
     }
 
     void EndOfEntries(CDirEntry&) override {
-        names.WriteU8(0);
-        subTableOffset += 1;
+        names.WriteU8(Format::kSubTableEnd);
+        subTableOffset += Format::kSubTableEndSize;
     }
 
     int Visit(CArcEntry& entry) override {
@@ -214,13 +214,14 @@ public:
         if (entry.IsFile()) {
             names.WriteU8(length);
             names.Write(entry.name.data(), length);
-            subTableOffset += length + 1u;
+            subTableOffset += Format::kLengthByteSize + length;
             ++nextFileId;
         } else {
-            names.WriteU8(length | ArcFormat::kSubdirectoryFlag);
+            names.WriteU8(length | Format::kSubdirectoryFlag);
             names.Write(entry.name.data(), length);
             names.WriteU16(static_cast<std::uint16_t>(entry.id));
-            subTableOffset += length + 3u;
+            subTableOffset +=
+                Format::kLengthByteSize + length + Format::kSubdirectoryIdSize;
         }
         return 0;
     }
@@ -242,7 +243,7 @@ public:
         if (entry.IsFile()) {
             const CFileEntry& file = *entry.AsFile();
             file.Store(stream);
-            stream.Fill(AlignUp(file.size, alignment) - file.size, ArcFormat::kPadding);
+            stream.Fill(AlignUp(file.size, alignment) - file.size, Format::kPadding);
         }
         return 0;
     }
@@ -290,11 +291,15 @@ void CArcSaver::Save(const std::string& archivePath) {
     archive.Walk(info);
 
     CLayout layout;
-    layout.namesStart = ArcFormat::kHeaderSize + 12 + 8 * info.fileCount;
-    // Each sum ends with the 8-byte GMIF block header.
-    const std::uint64_t unalignedStart = withNameTable
-        ? layout.namesStart + 8 + 8 * info.dirCount + info.nameBytes + 8
-        : layout.namesStart + 24;
+    layout.namesStart =
+        Format::kHeaderSize + Format::kFatHeaderSize + Format::kFatRecordSize * info.fileCount;
+    // The BTNF block header, the directory table (the root's entry alone
+    // without names) and the sub-tables, then the GMIF block header.
+    const std::uint64_t namesData = withNameTable
+        ? Format::kDirectoryEntrySize * info.dirCount + info.nameBytes
+        : Format::kDirectoryEntrySize;
+    const std::uint64_t unalignedStart =
+        layout.namesStart + Format::kBlockHeaderSize + namesData + Format::kBlockHeaderSize;
     layout.contentStart = AlignUp(unalignedStart, align);
     layout.fileSize = layout.contentStart + info.imageSize;
     CheckLimits(info, layout, archivePath);
@@ -339,12 +344,12 @@ void CArcSaver::CheckLimits(const CArchiveInfo& info, const CLayout& layout,
     if (withNameTable) {
         if (info.longName != nullptr)
             throw CArcException(CArcException::kNameTooLong, ArchivePathOf(*info.longName));
-        if (info.dirCount > ArcFormat::kMaxDirectories)
+        if (info.dirCount > Format::kMaxDirectories)
             throw CArcException(CArcException::kTooManyDirectories, archivePath);
     }
-    if (info.fileCount > ArcFormat::kMaxFiles)
+    if (info.fileCount > Format::kMaxFiles)
         throw CArcException(CArcException::kTooManyFiles, archivePath);
-    if (layout.fileSize > kMaxArchiveSize)
+    if (layout.fileSize > Format::kMaxArchiveSize)
         throw CArcException(CArcException::kArchiveTooLarge, archivePath);
 }
 
@@ -353,26 +358,27 @@ void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo&
     const auto align = static_cast<std::uint64_t>(alignment);
 
     out.littleEndian = 0;
-    out.WriteU32(ArcFormat::kMagic);
+    out.WriteU32(Format::kMagic);
     out.littleEndian = 1;
-    out.WriteU16(ArcFormat::kByteOrderMark);
-    out.WriteU16(ArcFormat::kVersion);
+    out.WriteU16(Format::kByteOrderMark);
+    out.WriteU16(Format::kVersion);
     out.WriteU32(static_cast<std::uint32_t>(layout.fileSize));
-    out.WriteU16(ArcFormat::kHeaderSize);
-    out.WriteU16(ArcFormat::kBlockCount);
+    out.WriteU16(Format::kHeaderSize);
+    out.WriteU16(Format::kBlockCount);
 
-    out.WriteU32(ArcFormat::kKindFat);
-    out.WriteU32(static_cast<std::uint32_t>(12 + 8 * info.fileCount));
+    const std::uint64_t fatSize = Format::kFatHeaderSize + Format::kFatRecordSize * info.fileCount;
+    out.WriteU32(Format::kKindFat);
+    out.WriteU32(static_cast<std::uint32_t>(fatSize));
     out.WriteU16(static_cast<std::uint16_t>(info.fileCount));
-    out.Fill(2, 0);
+    out.WriteU16(0);  // reserved
     CFatWriter fatWriter(out, align);
     archive.Walk(fatWriter);
 
     // The BTNF block ends right before the GMIF block header.
-    const std::uint64_t namesEnd = layout.contentStart - ArcFormat::kBlockHeaderSize;
-    out.WriteU32(ArcFormat::kKindNames);
+    const std::uint64_t namesEnd = layout.contentStart - Format::kBlockHeaderSize;
+    out.WriteU32(Format::kKindNames);
     out.WriteU32(static_cast<std::uint32_t>(namesEnd - layout.namesStart));
-    std::uint64_t written = layout.namesStart + ArcFormat::kBlockHeaderSize;
+    std::uint64_t written = layout.namesStart + Format::kBlockHeaderSize;
     if (withNameTable) {
         std::vector<std::uint8_t> buffer(info.nameBytes);
         XALFcl::CMemoryOutputStream names(buffer.data(), static_cast<std::int64_t>(buffer.size()));
@@ -380,19 +386,17 @@ void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo&
         CNameTableWriter nameWriter(out, names, info.dirCount);
         archive.Walk(nameWriter);
         out.Write(buffer.data(), buffer.size());
-        written += 8 * info.dirCount + info.nameBytes;
+        written += Format::kDirectoryEntrySize * info.dirCount + info.nameBytes;
     } else {
-        // The root alone, its sub-table at its own first-file-ID field, whose
-        // first byte 0 reads as an empty sub-table.
-        out.WriteU32(4);
-        out.WriteU16(0);
-        out.WriteU16(1);
-        written += 8;
+        out.WriteU32(Format::kNamelessRootSubTable);
+        out.WriteU16(Format::kNamelessRootFirstFile);
+        out.WriteU16(Format::kNamelessRootCount);
+        written += Format::kDirectoryEntrySize;
     }
-    out.Fill(namesEnd - written, ArcFormat::kPadding);
+    out.Fill(namesEnd - written, Format::kPadding);
 
-    out.WriteU32(ArcFormat::kKindImage);
-    out.WriteU32(static_cast<std::uint32_t>(info.imageSize + ArcFormat::kBlockHeaderSize));
+    out.WriteU32(Format::kKindImage);
+    out.WriteU32(static_cast<std::uint32_t>(info.imageSize + Format::kBlockHeaderSize));
     CFileImageWriter imageWriter(out, align);
     archive.Walk(imageWriter);
 }
