@@ -1,19 +1,17 @@
-// Loads arbitrary bytes as an archive. Any input must either load or fail
-// with one of the tool's own exceptions; the sanitizers catch everything else.
+// Loads arbitrary bytes as an archive from the memory disk. Any input must
+// either load or fail with one of the tool's own exceptions; the sanitizers
+// catch everything else.
 
 #include "arc/ArcEntryVisitor.h"
 #include "arc/ArcLoader.h"
 #include "arc/Archive.h"
 #include "fcl/Exception.h"
+#include "fcl/MemoryDisk.h"
 #include "fcl/Stream.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
-#include <system_error>
 
 namespace {
 
@@ -45,35 +43,16 @@ public:
     CSumStream sum;
 };
 
-// A file of its own in the temporary folder, removed when the run ends.
-struct CTempArchive {
-    CTempArchive() {
-        std::random_device random;
-        path = (std::filesystem::temp_directory_path()
-                / ("trovel-fuzz-" + std::to_string(random()) + ".kpak"))
-                   .string();
-    }
-    ~CTempArchive() {
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
-    }
-    std::string path;
-};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const CTempArchive archiveFile;
-    const std::string& path = archiveFile.path;
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    XALFcl::CMemoryDisk disk;
+    disk.AddFile("/fuzz.kpak", std::string(reinterpret_cast<const char*>(data), size));
     for (bool sorted : {false, true}) {
-        XALArc::CArchive archive(sorted);
+        XALArc::CArchive archive(sorted, disk);
         XALArc::CArcLoader loader(archive);
         try {
-            loader.Load(path);
+            loader.Load("/fuzz.kpak");
         } catch (const XALFcl::CException&) {
         }
         CTouchEveryByte touch;
