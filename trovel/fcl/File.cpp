@@ -31,6 +31,22 @@ bool ModeFor(const char* mode, OpenMode& openMode) {
     return true;
 }
 
+// Goes on reading until `count` bytes have come or the file ends;
+// `readRest(done)` reads what follows the first `done` bytes.
+template <class ReadRest>
+std::uint64_t ReadOn(std::uint64_t done, std::uint64_t count, const std::string& name,
+                     ReadRest readRest) {
+    while (done < count) {
+        const std::int64_t got = readRest(done);
+        if (got < 0)
+            throw CFileException(CFileException::kCannotLoad, name);
+        if (got == 0)
+            break;
+        done += static_cast<std::uint64_t>(got);
+    }
+    return done;
+}
+
 } // namespace
 
 CFile::CFile(CDisk& disk_) : disk(disk_) {}
@@ -123,32 +139,16 @@ std::uint64_t CFile::Read(void* buffer_, std::uint64_t count) {
         next += static_cast<std::size_t>(buffered);
     }
     // The rest goes straight into the caller's memory.
-    std::uint64_t done = buffered;
-    while (done < count) {
-        const std::int64_t got = handle->Read(bytes + done, count - done);
-        if (got < 0)
-            throw CFileException(CFileException::kCannotLoad, name);
-        if (got == 0)
-            break;
-        done += static_cast<std::uint64_t>(got);
-    }
-    return done;
+    return ReadOn(buffered, count, name,
+                  [&](std::uint64_t done) { return handle->Read(bytes + done, count - done); });
 }
 
 std::uint64_t CFile::ReadAt(std::int64_t offset, void* buffer_, std::uint64_t count) {
     Require(false, CFileException::kCannotLoad);
     auto* bytes = static_cast<std::uint8_t*>(buffer_);
-    std::uint64_t done = 0;
-    while (done < count) {
-        const std::int64_t got =
-            handle->ReadAt(offset + static_cast<std::int64_t>(done), bytes + done, count - done);
-        if (got < 0)
-            throw CFileException(CFileException::kCannotLoad, name);
-        if (got == 0)
-            break;
-        done += static_cast<std::uint64_t>(got);
-    }
-    return done;
+    return ReadOn(0, count, name, [&](std::uint64_t done) {
+        return handle->ReadAt(offset + static_cast<std::int64_t>(done), bytes + done, count - done);
+    });
 }
 
 std::uint64_t CFile::Write(const void* buffer_, std::uint64_t count) {

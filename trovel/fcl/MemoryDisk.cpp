@@ -343,17 +343,16 @@ std::unique_ptr<CDiskFile> CMemoryDisk::Open(const std::string& path, OpenMode m
 }
 
 bool CMemoryDisk::GetStatus(const std::string& path, FileStatus& status) {
-    const std::optional<Fault> fault = Call(Op::Status);
-    const Lookup found = Find(path, true);
-    if ((fault && *fault != Fault::Interrupted) || found.node == nullptr)
-        return false;
-    Fill(*found.node, status);
-    return true;
+    return Status(path, true, status);
 }
 
 bool CMemoryDisk::GetLinkStatus(const std::string& path, FileStatus& status) {
+    return Status(path, false, status);
+}
+
+bool CMemoryDisk::Status(const std::string& path, bool followFinal, FileStatus& status) {
     const std::optional<Fault> fault = Call(Op::Status);
-    const Lookup found = Find(path, false);
+    const Lookup found = Find(path, followFinal);
     if ((fault && *fault != Fault::Interrupted) || found.node == nullptr)
         return false;
     Fill(*found.node, status);

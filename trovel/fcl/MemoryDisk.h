@@ -96,6 +96,7 @@ private:
     Lookup Find(const std::string& path, bool followFinal) const;
     std::shared_ptr<Node> NewNode(NodeKind kind, std::uint32_t permissions);
     std::shared_ptr<Node> MakePath(const std::string& path, NodeKind kind);
+    bool Status(const std::string& path, bool followFinal, FileStatus& status);
     void Fill(const Node& node, FileStatus& status) const;
     std::unique_ptr<CDiskFile> Create(const Lookup& place, std::uint32_t permissions, bool locked);
 

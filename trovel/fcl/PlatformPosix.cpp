@@ -62,6 +62,16 @@ void FillStatus(const struct stat& info, FileStatus& status) {
     status.isLink = S_ISLNK(info.st_mode);
 }
 
+// The status of a path by `call` (stat or lstat).
+bool StatusOf(int (*call)(const char*, struct stat*), const std::string& path,
+              FileStatus& status) {
+    struct stat info;
+    if (call(path.c_str(), &info) != 0)
+        return false;
+    FillStatus(info, status);
+    return true;
+}
+
 int OpenRetrying(const std::string& path, int flags, mode_t permissions) {
     int fd;
     do
@@ -272,19 +282,11 @@ public:
     }
 
     bool GetStatus(const std::string& path, FileStatus& status) override {
-        struct stat info;
-        if (::stat(path.c_str(), &info) != 0)
-            return false;
-        FillStatus(info, status);
-        return true;
+        return StatusOf(::stat, path, status);
     }
 
     bool GetLinkStatus(const std::string& path, FileStatus& status) override {
-        struct stat info;
-        if (::lstat(path.c_str(), &info) != 0)
-            return false;
-        FillStatus(info, status);
-        return true;
+        return StatusOf(::lstat, path, status);
     }
 
     bool ListDirectory(const std::string& path, std::vector<std::string>& names) override {
