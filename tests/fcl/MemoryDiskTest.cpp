@@ -47,6 +47,9 @@ TEST(MemoryDiskTest, FailAtFailsTheNthCallOfItsKindOnce) {
     EXPECT_FALSE(disk.HardLink("/a", "/b"));
     EXPECT_FALSE(disk.HardLink("/a", "/b"));
     EXPECT_FALSE(disk.Exists("/b"));
+    EXPECT_TRUE(disk.GetStatus("/a", status));
+    disk.Refuse(Op::Any);
+    EXPECT_FALSE(disk.GetStatus("/a", status));
 }
 
 TEST(MemoryDiskTest, InterruptedCallsMovePartOfTheirBytesOrJustSucceed) {

@@ -211,8 +211,10 @@ CMemoryDisk::~CMemoryDisk() = default;
 std::optional<CMemoryDisk::Fault> CMemoryDisk::Call(Op op) {
     ++calls_[static_cast<std::size_t>(Op::Any)];
     const std::uint64_t count = ++calls_[static_cast<std::size_t>(op)];
-    if (std::find(refused_.begin(), refused_.end(), op) != refused_.end())
-        return Fault::Error;
+    for (const Op refused : refused_) {
+        if (refused == op || refused == Op::Any)
+            return Fault::Error;
+    }
     if (failed_ || failAt_ == 0 || (failOp_ != Op::Any && failOp_ != op))
         return std::nullopt;
     if ((failOp_ == Op::Any ? calls_[static_cast<std::size_t>(Op::Any)] : count) != failAt_)

@@ -62,8 +62,8 @@ public:
     // once; a removed file still open counts until it is closed): a write
     // past that writes what fits, and fails when nothing does.
     void SpaceLimit(std::uint64_t bytes);
-    // Every later call of kind `op` fails (a file system without hard
-    // links, say).
+    // Every later call of kind `op` (of any kind for Op::Any) fails: a file
+    // system without hard links, say.
     void Refuse(Op op);
 
     // Creates or replaces a file, making missing directories above it.
