@@ -261,7 +261,7 @@ struct CArcSaver::CLayout {
 
 CArcSaver::CArcSaver(CArchive& archive_, std::int32_t alignment_, bool withNameTable_,
                      bool backup_)
-    : archive(archive_), alignment(alignment_), withNameTable(withNameTable_), backup(backup_) {}
+    : archive_(archive_), alignment_(alignment_), withNameTable_(withNameTable_), backup_(backup_) {}
 
 std::string CArcSaver::TemporaryName(const std::string& archivePath) {
     return SideFileName(archivePath, "@@@");
@@ -279,23 +279,23 @@ void CArcSaver::Save(const std::string& archivePath) {
     const std::string temporaryName = TemporaryName(archivePath);
     const std::string backupName = BackupName(archivePath);
     const std::string stagingName = BackupStagingName(archivePath);
-    XALFcl::CDisk& disk = archive.disk;
+    XALFcl::CDisk& disk = archive_.disk;
     RefuseSideFileOverArchive(disk, temporaryName, archivePath);
-    if (backup) {
+    if (backup_) {
         RefuseSideFileOverArchive(disk, backupName, archivePath);
         RefuseSideFileOverArchive(disk, stagingName, archivePath);
     }
 
-    const auto align = static_cast<std::uint64_t>(alignment);
+    const auto align = static_cast<std::uint64_t>(alignment_);
     CArchiveInfo info(align);
-    archive.Walk(info);
+    archive_.Walk(info);
 
     CLayout layout;
     layout.namesStart =
         Format::kHeaderSize + Format::kFatHeaderSize + Format::kFatRecordSize * info.fileCount;
     // The BTNF block header, the directory table (the root's entry alone
     // without names) and the sub-tables, then the GMIF block header.
-    const std::uint64_t namesData = withNameTable
+    const std::uint64_t namesData = withNameTable_
         ? Format::kDirectoryEntrySize * info.dirCount + info.nameBytes
         : Format::kDirectoryEntrySize;
     const std::uint64_t unalignedStart =
@@ -324,7 +324,7 @@ void CArcSaver::Save(const std::string& archivePath) {
     // The lock keeps other runs away, not everything else: only the file
     // that this run wrote may replace the backup and the archive.
     temporary.CheckName();
-    if (backup)
+    if (backup_)
         MakeBackup(disk, archivePath, backupName, stagingName);
     // The rename replaces the old archive in one step: there is never a
     // moment without an archive at its path. Members loaded from the old
@@ -341,7 +341,7 @@ void CArcSaver::Save(const std::string& archivePath) {
 // order, before the temporary file is touched.
 void CArcSaver::CheckLimits(const CArchiveInfo& info, const CLayout& layout,
                             const std::string& archivePath) const {
-    if (withNameTable) {
+    if (withNameTable_) {
         if (info.longName != nullptr)
             throw CArcException(CArcException::kNameTooLong, ArchivePathOf(*info.longName));
         if (info.dirCount > Format::kMaxDirectories)
@@ -355,7 +355,7 @@ void CArcSaver::CheckLimits(const CArchiveInfo& info, const CLayout& layout,
 
 void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo& info,
                              const CLayout& layout) {
-    const auto align = static_cast<std::uint64_t>(alignment);
+    const auto align = static_cast<std::uint64_t>(alignment_);
 
     out.littleEndian = 0;
     out.WriteU32(Format::kMagic);
@@ -372,19 +372,19 @@ void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo&
     out.WriteU16(static_cast<std::uint16_t>(info.fileCount));
     out.WriteU16(0);  // reserved
     CFatWriter fatWriter(out, align);
-    archive.Walk(fatWriter);
+    archive_.Walk(fatWriter);
 
     // The BTNF block ends right before the GMIF block header.
     const std::uint64_t namesEnd = layout.contentStart - Format::kBlockHeaderSize;
     out.WriteU32(Format::kKindNames);
     out.WriteU32(static_cast<std::uint32_t>(namesEnd - layout.namesStart));
     std::uint64_t written = layout.namesStart + Format::kBlockHeaderSize;
-    if (withNameTable) {
+    if (withNameTable_) {
         std::vector<std::uint8_t> buffer(info.nameBytes);
         XALFcl::CMemoryOutputStream names(buffer.data(), static_cast<std::int64_t>(buffer.size()));
         names.littleEndian = 1;
         CNameTableWriter nameWriter(out, names, info.dirCount);
-        archive.Walk(nameWriter);
+        archive_.Walk(nameWriter);
         out.Write(buffer.data(), buffer.size());
         written += Format::kDirectoryEntrySize * info.dirCount + info.nameBytes;
     } else {
@@ -398,7 +398,7 @@ void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo&
     out.WriteU32(Format::kKindImage);
     out.WriteU32(static_cast<std::uint32_t>(info.imageSize + Format::kBlockHeaderSize));
     CFileImageWriter imageWriter(out, align);
-    archive.Walk(imageWriter);
+    archive_.Walk(imageWriter);
 }
 
 } // namespace XALArc

@@ -49,10 +49,10 @@ private:
     void WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo& info,
                       const CLayout& layout);
 
-    CArchive& archive;
-    std::int32_t alignment;
-    bool withNameTable;
-    bool backup;
+    CArchive& archive_;
+    std::int32_t alignment_;
+    bool withNameTable_;
+    bool backup_;
 };
 
 // The name of a file beside the archive (temporary, backup, index header):

@@ -26,7 +26,7 @@ public:
     std::string GetDiskPath() const;
     // The second field, or "/" + the disk field when there is none (the disk
     // field alone when it already starts with a separator).
-    const std::string& GetArchivePath() const { return archiveField; }
+    const std::string& GetArchivePath() const { return archiveField_; }
 
 private:
     bool ReadLine();
@@ -36,13 +36,13 @@ private:
     void ReadField(std::size_t& position, std::string& field) const;
     [[noreturn]] void Fail(std::size_t position) const;
 
-    XALFcl::CFile file;
-    int lookahead;                // a byte read past a carriage return, if any
-    std::string line;             // the current line as read
-    std::int32_t lineNumber = 0;  // lines read so far
-    CPathString baseDirectory;
-    std::string diskField;
-    std::string archiveField;
+    XALFcl::CFile file_;
+    int lookahead_;                // a byte read past a carriage return, if any
+    std::string line_;             // the current line as read
+    std::int32_t lineNumber_ = 0;  // lines read so far
+    CPathString baseDirectory_;
+    std::string diskField_;
+    std::string archiveField_;
 };
 
 } // namespace XALArc

@@ -49,9 +49,9 @@ std::uint64_t ReadOn(std::uint64_t done, std::uint64_t count, const std::string&
 
 } // namespace
 
-CFile::CFile(CDisk& disk_) : disk(disk_) {}
+CFile::CFile(CDisk& disk_) : disk_(disk_) {}
 
-CFile::CFile(CDisk& disk_, const std::string& path, const char* mode) : disk(disk_) {
+CFile::CFile(CDisk& disk_, const std::string& path, const char* mode) : disk_(disk_) {
     if (!Open(path, mode))
         throw CFileException(CFileException::kCannotOpen, path);
 }
@@ -65,38 +65,38 @@ bool CFile::Open(const std::string& path, const char* mode) {
     OpenMode openMode;
     if (mode == nullptr || !ModeFor(mode, openMode))
         return false;
-    handle = disk.Open(path, openMode);
-    if (handle == nullptr)
+    handle_ = disk_.Open(path, openMode);
+    if (handle_ == nullptr)
         return false;
-    name = path;
-    open = true;
-    writing = openMode != OpenMode::Read;
+    name_ = path;
+    open_ = true;
+    writing_ = openMode != OpenMode::Read;
     return true;
 }
 
 void CFile::Close() {
-    if (open) {
-        if (writing)
+    if (open_) {
+        if (writing_)
             Drain();
-        handle->Close();
+        handle_->Close();
     }
-    handle.reset();
-    std::vector<std::uint8_t>().swap(buffer);
-    next = 0;
-    open = false;
-    name.clear();
+    handle_.reset();
+    std::vector<std::uint8_t>().swap(buffer_);
+    next_ = 0;
+    open_ = false;
+    name_.clear();
 }
 
 void CFile::Finish() {
-    if (!open)
+    if (!open_)
         return;
-    const bool drained = !writing || Drain();
-    const bool closed = handle->Close();
-    open = false;
-    std::vector<std::uint8_t>().swap(buffer);
-    next = 0;
+    const bool drained = !writing_ || Drain();
+    const bool closed = handle_->Close();
+    open_ = false;
+    std::vector<std::uint8_t>().swap(buffer_);
+    next_ = 0;
     std::string subject;
-    subject.swap(name);
+    subject.swap(name_);
     if (!drained || !closed)
         throw CFileException(CFileException::kCannotWrite, subject);
 }
@@ -104,70 +104,70 @@ void CFile::Finish() {
 void CFile::Flush() {
     Require(true, CFileException::kCannotWrite);
     if (!Drain())
-        throw CFileException(CFileException::kCannotWrite, name);
+        throw CFileException(CFileException::kCannotWrite, name_);
 }
 
 void CFile::Require(bool writable, std::int32_t code) const {
-    if (!open || writing != writable)
-        throw CFileException(code, name);
+    if (!open_ || writing_ != writable)
+        throw CFileException(code, name_);
 }
 
 bool CFile::Refill() {
-    buffer.resize(kReadBufferSize);
-    const std::int64_t got = handle->Read(buffer.data(), buffer.size());
+    buffer_.resize(kReadBufferSize);
+    const std::int64_t got = handle_->Read(buffer_.data(), buffer_.size());
     if (got < 0) {
-        buffer.clear();
-        throw CFileException(CFileException::kCannotLoad, name);
+        buffer_.clear();
+        throw CFileException(CFileException::kCannotLoad, name_);
     }
-    buffer.resize(static_cast<std::size_t>(got));
-    next = 0;
+    buffer_.resize(static_cast<std::size_t>(got));
+    next_ = 0;
     return got > 0;
 }
 
 bool CFile::Drain() {
-    const bool written = WriteAll(*handle, buffer.data(), buffer.size());
-    buffer.clear();
+    const bool written = WriteAll(*handle_, buffer_.data(), buffer_.size());
+    buffer_.clear();
     return written;
 }
 
-std::uint64_t CFile::Read(void* buffer_, std::uint64_t count) {
+std::uint64_t CFile::Read(void* data, std::uint64_t count) {
     Require(false, CFileException::kCannotLoad);
-    auto* bytes = static_cast<std::uint8_t*>(buffer_);
-    const std::uint64_t buffered = std::min<std::uint64_t>(count, buffer.size() - next);
+    auto* bytes = static_cast<std::uint8_t*>(data);
+    const std::uint64_t buffered = std::min<std::uint64_t>(count, buffer_.size() - next_);
     if (buffered > 0) {
-        std::memcpy(bytes, buffer.data() + next, static_cast<std::size_t>(buffered));
-        next += static_cast<std::size_t>(buffered);
+        std::memcpy(bytes, buffer_.data() + next_, static_cast<std::size_t>(buffered));
+        next_ += static_cast<std::size_t>(buffered);
     }
     // The rest goes straight into the caller's memory.
-    return ReadOn(buffered, count, name,
-                  [&](std::uint64_t done) { return handle->Read(bytes + done, count - done); });
+    return ReadOn(buffered, count, name_,
+                  [&](std::uint64_t done) { return handle_->Read(bytes + done, count - done); });
 }
 
-std::uint64_t CFile::ReadAt(std::int64_t offset, void* buffer_, std::uint64_t count) {
+std::uint64_t CFile::ReadAt(std::int64_t offset, void* data, std::uint64_t count) {
     Require(false, CFileException::kCannotLoad);
-    auto* bytes = static_cast<std::uint8_t*>(buffer_);
-    return ReadOn(0, count, name, [&](std::uint64_t done) {
-        return handle->ReadAt(offset + static_cast<std::int64_t>(done), bytes + done, count - done);
+    auto* bytes = static_cast<std::uint8_t*>(data);
+    return ReadOn(0, count, name_, [&](std::uint64_t done) {
+        return handle_->ReadAt(offset + static_cast<std::int64_t>(done), bytes + done, count - done);
     });
 }
 
-std::uint64_t CFile::Write(const void* buffer_, std::uint64_t count) {
+std::uint64_t CFile::Write(const void* data, std::uint64_t count) {
     Require(true, CFileException::kCannotWrite);
     if (count == 0)
         return 0;
-    const auto* bytes = static_cast<const std::uint8_t*>(buffer_);
-    if (count > kWriteBufferSize - buffer.size()) {
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (count > kWriteBufferSize - buffer_.size()) {
         if (!Drain())
-            throw CFileException(CFileException::kCannotWrite, name);
+            throw CFileException(CFileException::kCannotWrite, name_);
         if (count >= kWriteBufferSize) {
-            if (!WriteAll(*handle, bytes, count))
-                throw CFileException(CFileException::kCannotWrite, name);
+            if (!WriteAll(*handle_, bytes, count))
+                throw CFileException(CFileException::kCannotWrite, name_);
             return count;
         }
     }
-    if (buffer.capacity() < kWriteBufferSize)
-        buffer.reserve(kWriteBufferSize);
-    buffer.insert(buffer.end(), bytes, bytes + count);
+    if (buffer_.capacity() < kWriteBufferSize)
+        buffer_.reserve(kWriteBufferSize);
+    buffer_.insert(buffer_.end(), bytes, bytes + count);
     return count;
 }
 
@@ -175,56 +175,56 @@ std::uint64_t CFile::CopyFrom(CFile& source, std::int64_t offset, std::uint64_t 
     Require(true, CFileException::kCannotWrite);
     source.Require(false, CFileException::kCannotLoad);
     if (!Drain())
-        throw CFileException(CFileException::kCannotWrite, name);
-    const CopyResult result = disk.CopyRange(*source.handle, offset, count, *handle);
+        throw CFileException(CFileException::kCannotWrite, name_);
+    const CopyResult result = disk_.CopyRange(*source.handle_, offset, count, *handle_);
     if (result.readFailed)
-        throw CFileException(CFileException::kCannotLoad, source.name);
+        throw CFileException(CFileException::kCannotLoad, source.name_);
     if (result.writeFailed)
-        throw CFileException(CFileException::kCannotWrite, name);
+        throw CFileException(CFileException::kCannotWrite, name_);
     return result.copied;
 }
 
 int CFile::GetChar() {
     Require(false, CFileException::kCannotLoad);
-    if (next == buffer.size() && !Refill())
+    if (next_ == buffer_.size() && !Refill())
         return -1;
-    return buffer[next++];
+    return buffer_[next_++];
 }
 
 void CFile::PutChar(std::uint8_t byte) {
     Require(true, CFileException::kCannotWrite);
-    if (buffer.size() == kWriteBufferSize && !Drain())
-        throw CFileException(CFileException::kCannotWrite, name);
-    if (buffer.capacity() < kWriteBufferSize)
-        buffer.reserve(kWriteBufferSize);
-    buffer.push_back(byte);
+    if (buffer_.size() == kWriteBufferSize && !Drain())
+        throw CFileException(CFileException::kCannotWrite, name_);
+    if (buffer_.capacity() < kWriteBufferSize)
+        buffer_.reserve(kWriteBufferSize);
+    buffer_.push_back(byte);
 }
 
 std::int64_t CFile::Seek(std::int64_t offset, int origin) {
-    if (!open)
-        throw CFileException(CFileException::kCannotSeek, name);
-    if (writing) {
+    if (!open_)
+        throw CFileException(CFileException::kCannotSeek, name_);
+    if (writing_) {
         if (!Drain())
-            throw CFileException(CFileException::kCannotSeek, name);
+            throw CFileException(CFileException::kCannotSeek, name_);
     } else {
         // The disk's position is past the bytes still unread.
         if (origin == SEEK_CUR)
-            offset -= static_cast<std::int64_t>(buffer.size() - next);
-        buffer.clear();
-        next = 0;
+            offset -= static_cast<std::int64_t>(buffer_.size() - next_);
+        buffer_.clear();
+        next_ = 0;
     }
-    const std::int64_t position = handle->Seek(offset, origin);
+    const std::int64_t position = handle_->Seek(offset, origin);
     if (position < 0)
-        throw CFileException(CFileException::kCannotSeek, name);
+        throw CFileException(CFileException::kCannotSeek, name_);
     return position;
 }
 
 std::int64_t CFile::Tell() {
-    const std::int64_t position = open ? handle->Seek(0, SEEK_CUR) : -1;
+    const std::int64_t position = open_ ? handle_->Seek(0, SEEK_CUR) : -1;
     if (position < 0)
-        throw CFileException(CFileException::kCannotSeek, name);
-    const auto buffered = static_cast<std::int64_t>(writing ? buffer.size() : buffer.size() - next);
-    return writing ? position + buffered : position - buffered;
+        throw CFileException(CFileException::kCannotSeek, name_);
+    const auto buffered = static_cast<std::int64_t>(writing_ ? buffer_.size() : buffer_.size() - next_);
+    return writing_ ? position + buffered : position - buffered;
 }
 
 std::int64_t CFile::GetSize() {
@@ -235,25 +235,25 @@ std::int64_t CFile::GetSize() {
 }
 
 void CFile::Rewind() {
-    if (!open)
+    if (!open_)
         return;
-    if (writing)
+    if (writing_)
         Drain();
-    buffer.clear();
-    next = 0;
-    handle->Seek(0, SEEK_SET);
+    buffer_.clear();
+    next_ = 0;
+    handle_->Seek(0, SEEK_SET);
 }
 
 bool CFile::GetStatus(FileStatus& status) const {
-    return open && handle->GetStatus(status);
+    return open_ && handle_->GetStatus(status);
 }
 
 bool CFile::SetPermissions(std::uint32_t permissions) {
-    return open && handle->SetPermissions(permissions);
+    return open_ && handle_->SetPermissions(permissions);
 }
 
 bool CFile::IsAt(const std::string& path) const {
-    return handle != nullptr && handle->IsAt(path);
+    return handle_ != nullptr && handle_->IsAt(path);
 }
 
 } // namespace XALFcl

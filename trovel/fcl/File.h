@@ -10,12 +10,12 @@
 namespace XALFcl {
 
 // An owned, buffered file of a disk whose I/O errors become CFileException
-// carrying the file's name: 1 open, 2 read, 3 write, 4 seek. End of file is
-// no error. A file is open either for reading or for writing.
+// carrying the file's name: kCannotOpen, kCannotLoad (read), kCannotWrite,
+// kCannotSeek. End of file is no error. A file is open either for reading or for writing.
 class CFile {
 public:
     explicit CFile(CDisk& disk);
-    // Opens the file; a failure throws code 1 with `path`.
+    // Opens the file; a failure throws kCannotOpen with `path`.
     CFile(CDisk& disk, const std::string& path, const char* mode);
     CFile(const CFile&) = delete;
     CFile& operator=(const CFile&) = delete;
@@ -31,11 +31,11 @@ public:
     // Closes without checking (the destructor's path); buffered bytes are
     // written first as far as they can be, and a lock goes with the file.
     void Close();
-    // Writes what is buffered and closes, checked: a failure throws code 3
+    // Writes what is buffered and closes, checked: a failure throws kCannotWrite
     // after the file has been closed anyway. A lock lasts until Close, Open
     // or the end of this object.
     void Finish();
-    // Hands what is buffered to the disk; code 3 on failure.
+    // Hands what is buffered to the disk; kCannotWrite on failure.
     void Flush();
 
     std::uint64_t Read(void* buffer, std::uint64_t count);
@@ -44,8 +44,8 @@ public:
     std::uint64_t ReadAt(std::int64_t offset, void* buffer, std::uint64_t count);
     std::uint64_t Write(const void* buffer, std::uint64_t count);
     // Appends up to `count` bytes from `offset` of `source` (open for
-    // reading), fewer only where it ends; a read error throws code 2 naming
-    // `source`, a write error code 3. Returns the number copied.
+    // reading), fewer only where it ends; a read error throws kCannotLoad naming
+    // `source`, a write error kCannotWrite. Returns the number copied.
     std::uint64_t CopyFrom(CFile& source, std::int64_t offset, std::uint64_t count);
     // The next byte (0..255), or -1 at end of file.
     int GetChar();
@@ -66,9 +66,9 @@ public:
     // mode "wbl").
     bool IsAt(const std::string& path) const;
 
-    bool IsOpen() const { return open; }
-    const std::string& GetName() const { return name; }
-    CDisk& GetDisk() const { return disk; }
+    bool IsOpen() const { return open_; }
+    const std::string& GetName() const { return name_; }
+    CDisk& GetDisk() const { return disk_; }
 
 private:
     // Reading: refills the empty buffer; false at the end of the file.
@@ -77,16 +77,16 @@ private:
     bool Drain();
     void Require(bool writable, std::int32_t code) const;
 
-    CDisk& disk;
+    CDisk& disk_;
     // Kept after Finish while it may hold a lock.
-    std::unique_ptr<CDiskFile> handle;
-    std::string name;               // empty while closed
-    bool open = false;
-    bool writing = false;
-    // Reading: the bytes [next, buffer.size()) are still unread. Writing:
+    std::unique_ptr<CDiskFile> handle_;
+    std::string name_;               // empty while closed
+    bool open_ = false;
+    bool writing_ = false;
+    // Reading: the bytes [next_, buffer_.size()) are still unread. Writing:
     // the bytes not yet handed to the disk. Allocated on first use.
-    std::vector<std::uint8_t> buffer;
-    std::size_t next = 0;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t next_ = 0;
 };
 
 } // namespace XALFcl

@@ -50,7 +50,7 @@ CFileFinder::CFileFinder(CDisk& disk, const std::string& directory) {
     if (!prefix.empty() && prefix.back() != Platform::kNativeSeparator)
         prefix += Platform::kNativeSeparator;
 
-    entries.reserve(names.size());
+    entries_.reserve(names.size());
     for (std::string& name : names) {
         Entry entry;
         FileStatus status;
@@ -59,9 +59,9 @@ CFileFinder::CFileFinder(CDisk& disk, const std::string& directory) {
             entry.time = status.modTime;
         }
         entry.name = std::move(name);
-        entries.push_back(std::move(entry));
+        entries_.push_back(std::move(entry));
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
         const int ra = Rank(a.name), rb = Rank(b.name);
         if (ra != rb)
             return ra < rb;
@@ -70,9 +70,9 @@ CFileFinder::CFileFinder(CDisk& disk, const std::string& directory) {
 }
 
 bool CFileFinder::Next() {
-    if (next >= entries.size())
+    if (next_ >= entries_.size())
         return false;
-    Entry& entry = entries[next++];
+    Entry& entry = entries_[next_++];
     entryName = std::move(entry.name);
     entryTime = entry.time;
     entryKind = entry.kind;

@@ -18,7 +18,7 @@ int CompareNames(const std::string& a, const std::string& b);
 // kind and the time.
 class CFileFinder {
 public:
-    // An empty `directory` is the current one. Code 6 with `directory` when
+    // An empty `directory` is the current one. kCannotOpenDirectory with `directory` when
     // it cannot be read.
     CFileFinder(CDisk& disk, const std::string& directory);
 
@@ -38,8 +38,8 @@ private:
         FileKind kind = FileKind::Other;
     };
 
-    std::vector<Entry> entries;
-    std::size_t next = 0;
+    std::vector<Entry> entries_;
+    std::size_t next_ = 0;
 };
 
 } // namespace XALFcl

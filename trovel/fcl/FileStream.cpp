@@ -5,16 +5,16 @@
 namespace XALFcl {
 
 CFileInputStream::CFileInputStream(CDisk& disk, const std::string& path)
-    : file(disk, path, "rb") {}
+    : file_(disk, path, "rb") {}
 
 void CFileInputStream::Reset() {
-    file.Rewind();
+    file_.Rewind();
     state = 0;
 }
 
 void CFileInputStream::Read(void* buffer, std::uint64_t count) {
     try {
-        if (file.Read(buffer, count) < count)
+        if (file_.Read(buffer, count) < count)
             state |= kEndOfData;
     } catch (const CFileException&) {
         state |= kFailure;
@@ -25,7 +25,7 @@ void CFileInputStream::Read(void* buffer, std::uint64_t count) {
 bool CFileInputStream::ReadBytes(std::uint8_t* bytes, int width) {
     try {
         for (int i = 0; i < width; ++i) {
-            const int c = file.GetChar();
+            const int c = file_.GetChar();
             if (c < 0) {
                 state |= kEndOfData;
                 return false;
@@ -55,23 +55,23 @@ std::uint32_t CFileInputStream::ReadU32() {
 }
 
 std::int64_t CFileInputStream::Seek(std::int64_t offset, int origin) {
-    return file.Seek(offset, origin);
+    return file_.Seek(offset, origin);
 }
 
 std::int64_t CFileInputStream::GetSize() {
-    return file.GetSize();
+    return file_.GetSize();
 }
 
 std::int64_t CFileInputStream::Tell() {
-    return file.Tell();
+    return file_.Tell();
 }
 
 CFileOutputStream::CFileOutputStream(CDisk& disk, const std::string& path, const char* mode)
-    : file(disk, path, mode) {}
+    : file_(disk, path, mode) {}
 
 void CFileOutputStream::Close() {
     try {
-        file.Finish();
+        file_.Finish();
     } catch (const CFileException&) {
         state |= kFailure;
         throw;
@@ -79,13 +79,13 @@ void CFileOutputStream::Close() {
 }
 
 void CFileOutputStream::Reset() {
-    file.Rewind();
+    file_.Rewind();
     state = 0;
 }
 
 void CFileOutputStream::Write(const void* buffer, std::uint64_t count) {
     try {
-        if (file.Write(buffer, count) < count)
+        if (file_.Write(buffer, count) < count)
             state |= kFailure;
     } catch (const CFileException&) {
         state |= kFailure;
@@ -96,7 +96,7 @@ void CFileOutputStream::Write(const void* buffer, std::uint64_t count) {
 void CFileOutputStream::WriteBytes(const std::uint8_t* bytes, int width) {
     try {
         for (int i = 0; i < width; ++i)
-            file.PutChar(bytes[i]);
+            file_.PutChar(bytes[i]);
     } catch (const CFileException&) {
         state |= kFailure;
         throw;
@@ -104,15 +104,15 @@ void CFileOutputStream::WriteBytes(const std::uint8_t* bytes, int width) {
 }
 
 std::int64_t CFileOutputStream::Seek(std::int64_t offset, int origin) {
-    return file.Seek(offset, origin);
+    return file_.Seek(offset, origin);
 }
 
 std::int64_t CFileOutputStream::GetSize() {
-    return file.GetSize();
+    return file_.GetSize();
 }
 
 std::int64_t CFileOutputStream::Tell() {
-    return file.Tell();
+    return file_.Tell();
 }
 
 } // namespace XALFcl

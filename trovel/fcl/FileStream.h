@@ -12,7 +12,7 @@ namespace XALFcl {
 // new absolute position.
 class CFileInputStream : public CRandomInputStream {
 public:
-    // Opens `path` of `disk` for reading; failure throws code 1.
+    // Opens `path` of `disk` for reading; failure throws kCannotOpen.
     CFileInputStream(CDisk& disk, const std::string& path);
 
     void Reset() override;
@@ -24,13 +24,13 @@ public:
     std::int64_t GetSize() override;
     std::int64_t Tell() override;
 
-    CFile& GetFile() { return file; }
+    CFile& GetFile() { return file_; }
 
 private:
     // Reads `width` bytes; false (end of data set) when the file ended first.
     bool ReadBytes(std::uint8_t* bytes, int width);
 
-    CFile file;
+    CFile file_;
 };
 
 // Writes a file, by default created or truncated ("wb"). A CFileException
@@ -40,7 +40,7 @@ class CFileOutputStream : public CRandomOutputStream {
 public:
     CFileOutputStream(CDisk& disk, const std::string& path, const char* mode = "wb");
 
-    // Flushes and closes, checked: failure throws code 3.
+    // Flushes and closes, checked: failure throws kCannotWrite.
     void Close();
 
     void Reset() override;
@@ -49,12 +49,12 @@ public:
     std::int64_t GetSize() override;
     std::int64_t Tell() override;
 
-    CFile& GetFile() { return file; }
+    CFile& GetFile() { return file_; }
 
 private:
     void WriteBytes(const std::uint8_t* bytes, int width) override;
 
-    CFile file;
+    CFile file_;
 };
 
 } // namespace XALFcl
