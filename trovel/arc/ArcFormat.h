@@ -11,8 +11,8 @@ namespace XALArc::ArcFormat {
 // File header: magic, byte-order mark, version, file size, header size and
 // block count. The magic is read and written big-endian, so the file holds
 // "KPAK"; every other field is in the file's byte order.
-constexpr std::uint32_t kMagic = 0x4B50414B;          // "KPAK"
-constexpr std::uint16_t kByteOrderMark = 0xFFFE;      // read big-endian: FF FE means big-endian
+constexpr std::uint32_t kMagic = 0x4B50414B;     // "KPAK"
+constexpr std::uint16_t kByteOrderMark = 0xFFFE; // read big-endian: FF FE means big-endian
 constexpr std::uint16_t kVersion = 0x0100;
 constexpr std::uint16_t kHeaderSize = 16;
 constexpr std::uint16_t kBlockCount = 3;
@@ -24,9 +24,9 @@ constexpr std::uint32_t kHeaderSizeOffset = 12;
 // in the file's byte order, so a little-endian file holds "BTAF", "BTNF" and
 // "GMIF".
 constexpr std::uint32_t kBlockHeaderSize = 8;
-constexpr std::uint32_t kKindFat = 0x46415442;        // "BTAF"
-constexpr std::uint32_t kKindNames = 0x464E5442;      // "BTNF"
-constexpr std::uint32_t kKindImage = 0x46494D47;      // "GMIF"
+constexpr std::uint32_t kKindFat = 0x46415442;   // "BTAF"
+constexpr std::uint32_t kKindNames = 0x464E5442; // "BTNF"
+constexpr std::uint32_t kKindImage = 0x46494D47; // "GMIF"
 
 // BTAF: the block header, the 16-bit file count and a reserved 16-bit 0,
 // then one record per file: start and end of its contents, relative to the

@@ -111,10 +111,10 @@ BlockExtents FindBlocks(XALFcl::CFileInputStream& in, const Header& header,
         const std::uint32_t size = in.ReadU32();
         if (size < Format::kBlockHeaderSize || size > length - position)
             Invalid(archivePath);
-        BlockExtent* extent = kind == Format::kKindFat     ? &blocks.fat
-                              : kind == Format::kKindNames ? &blocks.names
-                              : kind == Format::kKindImage ? &blocks.image
-                                                           : nullptr;
+        BlockExtent* extent = kind == Format::kKindFat ? &blocks.fat
+            : kind == Format::kKindNames               ? &blocks.names
+            : kind == Format::kKindImage               ? &blocks.image
+                                                       : nullptr;
         if (extent != nullptr)
             *extent = {true, position + Format::kBlockHeaderSize, size - Format::kBlockHeaderSize};
         position += size;
@@ -160,8 +160,7 @@ public:
     CNameTableCheck(const Blocks& blocks, std::uint64_t imageSize, bool bigEndian,
                     const std::string& archivePath)
         : names_(blocks.names), fatSize_(blocks.fat.size()), imageSize_(imageSize),
-          path_(archivePath),
-          fat_(blocks.fat.data(), static_cast<std::int64_t>(blocks.fat.size())),
+          path_(archivePath), fat_(blocks.fat.data(), static_cast<std::int64_t>(blocks.fat.size())),
           table_(blocks.names.data(), static_cast<std::int64_t>(blocks.names.size())) {
         fat_.littleEndian = bigEndian ? 0 : 1;
         table_.littleEndian = bigEndian ? 0 : 1;

@@ -5,8 +5,8 @@
 #include "arc/ArcException.h"
 #include "arc/ArcFormat.h"
 #include "arc/Archive.h"
-#include "fcl/Exception.h"
 #include "fcl/Disk.h"
+#include "fcl/Exception.h"
 #include "fcl/File.h"
 #include "fcl/FileStream.h"
 #include "fcl/FileSystem.h"
@@ -94,8 +94,8 @@ void CopyFile(XALFcl::CDisk& disk, const std::string& from, const std::string& t
 // made under the staging name and renamed over the old backup only when
 // complete, so that a failure leaves the old backup as it was. Any failure
 // is "Cannot write to file." naming the backup name.
-void MakeBackup(XALFcl::CDisk& disk, const std::string& archivePath,
-                const std::string& backupName, const std::string& stagingName) {
+void MakeBackup(XALFcl::CDisk& disk, const std::string& archivePath, const std::string& backupName,
+                const std::string& stagingName) {
     if (!XALFcl::PathExists(disk, archivePath))
         return;
     // Only a run holding the lock of the archive's temporary file gets here,
@@ -220,8 +220,7 @@ public:
             names.WriteU8(length | Format::kSubdirectoryFlag);
             names.Write(entry.name.data(), length);
             names.WriteU16(static_cast<std::uint16_t>(entry.id));
-            subTableOffset +=
-                Format::kLengthByteSize + length + Format::kSubdirectoryIdSize;
+            subTableOffset += Format::kLengthByteSize + length + Format::kSubdirectoryIdSize;
         }
         return 0;
     }
@@ -254,14 +253,14 @@ public:
 
 // File offsets fixed by the counting pass.
 struct CArcSaver::CLayout {
-    std::uint64_t namesStart;      // the BTNF block, right after BTAF
-    std::uint64_t contentStart;    // the first content byte, aligned
+    std::uint64_t namesStart;   // the BTNF block, right after BTAF
+    std::uint64_t contentStart; // the first content byte, aligned
     std::uint64_t fileSize;
 };
 
-CArcSaver::CArcSaver(CArchive& archive_, std::int32_t alignment_, bool withNameTable_,
-                     bool backup_)
-    : archive_(archive_), alignment_(alignment_), withNameTable_(withNameTable_), backup_(backup_) {}
+CArcSaver::CArcSaver(CArchive& archive_, std::int32_t alignment_, bool withNameTable_, bool backup_)
+    : archive_(archive_), alignment_(alignment_), withNameTable_(withNameTable_), backup_(backup_) {
+}
 
 std::string CArcSaver::TemporaryName(const std::string& archivePath) {
     return SideFileName(archivePath, "@@@");
@@ -315,8 +314,8 @@ void CArcSaver::Save(const std::string& archivePath) {
     // file is owner-only while it is written, and gets them only now, so
     // that a killed run's leftover is never one the next run cannot read.
     XALFcl::FileStatus old;
-    const std::uint32_t permissions = disk.GetStatus(archivePath, old)
-        ? old.permissions : disk.DefaultPermissions();
+    const std::uint32_t permissions =
+        disk.GetStatus(archivePath, old) ? old.permissions : disk.DefaultPermissions();
     if ((out.state & XALFcl::CIosBase::kFailure) || !out.GetFile().SetPermissions(permissions))
         throw CFileException(CFileException::kCannotWrite, temporaryName);
     out.Close();
@@ -370,7 +369,7 @@ void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo&
     out.WriteU32(Format::kKindFat);
     out.WriteU32(static_cast<std::uint32_t>(fatSize));
     out.WriteU16(static_cast<std::uint16_t>(info.fileCount));
-    out.WriteU16(0);  // reserved
+    out.WriteU16(0); // reserved
     CFatWriter fatWriter(out, align);
     archive_.Walk(fatWriter);
 

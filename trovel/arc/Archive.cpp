@@ -26,8 +26,7 @@ CArchive::~CArchive() {
     root.DeleteAll();
 }
 
-CDirEntry* CArchive::CreateDirectory(const std::string& path,
-                                     std::vector<CDirEntry*>* created) {
+CDirEntry* CArchive::CreateDirectory(const std::string& path, std::vector<CDirEntry*>* created) {
     XALFcl::CPathTokenizer tokens = Tokenize(path);
     return root.MakeDirectoryPath(tokens, path, created);
 }

@@ -23,8 +23,7 @@ public:
     // Finds or creates the directory and every missing one above it; the
     // directories it creates are added to `created` (when given), parents
     // first.
-    CDirEntry* CreateDirectory(const std::string& path,
-                               std::vector<CDirEntry*>* created = nullptr);
+    CDirEntry* CreateDirectory(const std::string& path, std::vector<CDirEntry*>* created = nullptr);
     // Finds or creates the file entry; missing directories are created.
     CFileEntry* CreateFile(const std::string& path);
     // CreateFile, then the disk file's bytes into it.

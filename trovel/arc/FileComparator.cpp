@@ -7,7 +7,6 @@
 #include "fcl/Exception.h"
 #include "fcl/FileStream.h"
 
-
 namespace XALArc {
 
 CFileComparator::CFileComparator(CArchive* archive_, const std::vector<std::string>* excludes_,

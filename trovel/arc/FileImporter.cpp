@@ -6,8 +6,7 @@ namespace XALArc {
 
 CFileImporter::CFileImporter(CArchive* archive_, const std::vector<std::string>* excludes_,
                              bool replaceOnly_, bool createDirectories_)
-    : CFileVisitor(archive_, excludes_),
-      replaceOnly(replaceOnly_),
+    : CFileVisitor(archive_, excludes_), replaceOnly(replaceOnly_),
       createDirectories(createDirectories_) {}
 
 void CFileImporter::EnterDirectory(const std::string& archivePath) {

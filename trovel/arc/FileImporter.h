@@ -14,9 +14,9 @@ public:
     void EnterDirectory(const std::string& archivePath) override;
     void VisitFile(const std::string& archivePath, const std::string& diskPath) override;
 
-    bool replaceOnly;        // only files already in the archive are replaced
-    bool createDirectories;  // register every disk directory walked
-    bool modified = false;   // some file entry received bytes
+    bool replaceOnly;       // only files already in the archive are replaced
+    bool createDirectories; // register every disk directory walked
+    bool modified = false;  // some file entry received bytes
 };
 
 } // namespace XALArc

@@ -15,8 +15,7 @@ std::int64_t RequireModTime(XALFcl::CDisk& disk, const std::string& path) {
 
 CFileUpdater::CFileUpdater(CArchive* archive_, const std::string& archivePath,
                            const std::vector<std::string>* excludes_, bool updateOnly_)
-    : CFileVisitor(archive_, excludes_),
-      referenceTime(RequireModTime(archive_->disk, archivePath)),
+    : CFileVisitor(archive_, excludes_), referenceTime(RequireModTime(archive_->disk, archivePath)),
       updateOnly(updateOnly_) {}
 
 void CFileUpdater::EnterDirectory(const std::string& archivePath) {

@@ -80,8 +80,8 @@ void CFileVisitor::EnterDirectory(const std::string&) {}
 bool CFileVisitor::IsExcluded(const std::string& name) const {
     if (name == "." || name == "..")
         return true;
-    return excludes != nullptr &&
-           std::find(excludes->begin(), excludes->end(), name) != excludes->end();
+    return excludes != nullptr
+        && std::find(excludes->begin(), excludes->end(), name) != excludes->end();
 }
 
 void CFileVisitor::Import(const std::string& archivePath, const std::string& diskPath) {

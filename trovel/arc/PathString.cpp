@@ -21,8 +21,8 @@ void CPathString::Normalize() {
 
 std::size_t CPathString::Append(const std::string& component) {
     const std::size_t before = text.size();
-    if (!text.empty() && text.back() != separator &&
-        (component.empty() || component.front() != separator))
+    if (!text.empty() && text.back() != separator
+        && (component.empty() || component.front() != separator))
         text.push_back(separator);
     text.append(component);
     return before;

@@ -23,8 +23,7 @@ CScriptException CannotRead() {
 } // namespace
 
 CScriptReader::CScriptReader(XALFcl::CDisk& disk, const std::string& path)
-    : file_(disk),
-      lookahead_(kNoByte),
+    : file_(disk), lookahead_(kNoByte),
       baseDirectory_(std::string(), XALFcl::Platform::kNativeSeparator) {
     if (!file_.Open(path, "rb"))
         throw CannotRead();

@@ -37,9 +37,9 @@ private:
     [[noreturn]] void Fail(std::size_t position) const;
 
     XALFcl::CFile file_;
-    int lookahead_;                // a byte read past a carriage return, if any
-    std::string line_;             // the current line as read
-    std::int32_t lineNumber_ = 0;  // lines read so far
+    int lookahead_;               // a byte read past a carriage return, if any
+    std::string line_;            // the current line as read
+    std::int32_t lineNumber_ = 0; // lines read so far
     CPathString baseDirectory_;
     std::string diskField_;
     std::string archiveField_;

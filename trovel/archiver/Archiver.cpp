@@ -68,8 +68,8 @@ void CArchiver::RefuseOutputsOverArchive() const {
     std::vector<std::string> sides;
     if (index)
         sides.push_back(HeaderPath());
-    if (mode == ArchiverMode::Create || mode == ArchiverMode::Replace ||
-        mode == ArchiverMode::Delete) {
+    if (mode == ArchiverMode::Create || mode == ArchiverMode::Replace
+        || mode == ArchiverMode::Delete) {
         sides.push_back(XALArc::CArcSaver::TemporaryName(archivePath));
         if (backup)
             sides.push_back(XALArc::CArcSaver::BackupName(archivePath));
@@ -169,17 +169,13 @@ std::string CArchiver::ExtractionBaseName() const {
 
 void CArchiver::RunMode() {
     switch (mode) {
-    case ArchiverMode::None:
-        Load(false);
-        break;
+    case ArchiverMode::None: Load(false); break;
     case ArchiverMode::Replace:
         if (XALFcl::IsDirectory(disk, archivePath) != -1)
             Load(true);
         SaveIfModified(time ? UpdateFiles() : ImportFiles());
         break;
-    case ArchiverMode::Create:
-        CreateArchive();
-        break;
+    case ArchiverMode::Create: CreateArchive(); break;
     case ArchiverMode::Delete:
         Load(true);
         DeleteFiles();

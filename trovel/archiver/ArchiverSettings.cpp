@@ -5,7 +5,6 @@
 #include "fcl/PathTokenizer.h"
 #include "fcl/Text.h"
 
-
 namespace {
 
 constexpr const char* kBanner = "QUORVANE VELKO-System Archiver ver 1.1.0w";
@@ -59,12 +58,15 @@ struct LongFlag {
 };
 
 const LongFlag kLongFlags[] = {
-    {"replace", 'r'},        {"create", 'c'},          {"delete", 'd'},
-    {"extract", 'x'},        {"compare", 'p'},         {"help", 'h'},
-    {"verbose", 'v'},        {"add-to-root", 'a'},     {"backup", 'b'},
-    {"remove-empty-dir", 'e'}, {"index", 'i'},         {"list", 'l'},
-    {"no-name-table", 'n'},  {"use-long-symbol", 'f'}, {"sort", 's'},
-    {"time", 't'},           {"update", 'u'},
+    {"replace", 'r'},       {"create", 'c'},
+    {"delete", 'd'},        {"extract", 'x'},
+    {"compare", 'p'},       {"help", 'h'},
+    {"verbose", 'v'},       {"add-to-root", 'a'},
+    {"backup", 'b'},        {"remove-empty-dir", 'e'},
+    {"index", 'i'},         {"list", 'l'},
+    {"no-name-table", 'n'}, {"use-long-symbol", 'f'},
+    {"sort", 's'},          {"time", 't'},
+    {"update", 'u'},
 };
 
 bool IsHexDigit(char c) {
@@ -94,8 +96,8 @@ bool ParseIntegerLiteral(const std::string& text, long long& value) {
         ++i;
     }
     unsigned base = 10;
-    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X') &&
-        i + 2 < text.size() && IsHexDigit(text[i + 2])) {
+    if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')
+        && i + 2 < text.size() && IsHexDigit(text[i + 2])) {
         base = 16;
         i += 2;
     } else if (i < text.size() && text[i] == '0') {
@@ -191,20 +193,11 @@ void CArchiverSettings::SetValue(char letter, const std::string& value) {
         if (!SetAlignment(value))
             showUsage = true;
         break;
-    case 'D':
-        operands.push_back({DiskPathArgument(value), OperandKind::WorkingDirectory});
-        break;
-    case 'S':
-        operands.push_back({DiskPathArgument(value), OperandKind::Script});
-        break;
-    case 'E':
-        excludeNames.push_back(value);
-        break;
-    case 'P':
-        prefix = value;
-        break;
-    default:
-        break;
+    case 'D': operands.push_back({DiskPathArgument(value), OperandKind::WorkingDirectory}); break;
+    case 'S': operands.push_back({DiskPathArgument(value), OperandKind::Script}); break;
+    case 'E': excludeNames.push_back(value); break;
+    case 'P': prefix = value; break;
+    default: break;
     }
 }
 

@@ -14,7 +14,8 @@ namespace {
 
 using XALFcl::CFileException;
 
-const char* const kRule = "*****************************************************************************";
+const char* const kRule =
+    "*****************************************************************************";
 
 // The prefix and the header path without its extension, as an identifier.
 std::string MakeSymbolBase(const std::string& prefix, const std::string& headerPath) {
@@ -29,11 +30,8 @@ std::string MakeSymbolBase(const std::string& prefix, const std::string& headerP
 
 CIndexCreator::CIndexCreator(XALArc::CArchive& archive, const std::string& headerPath,
                              const std::string& prefix, bool useLongSymbol)
-    : archive_(archive),
-      path_(std::string(), '/'),
-      headerPath_(headerPath),
-      symbolBase_(MakeSymbolBase(prefix, headerPath)),
-      output_(archive.disk, headerPath, "wb"),
+    : archive_(archive), path_(std::string(), '/'), headerPath_(headerPath),
+      symbolBase_(MakeSymbolBase(prefix, headerPath)), output_(archive.disk, headerPath, "wb"),
       useLongSymbol_(useLongSymbol) {
     path_.text.reserve(1024);
     output_.GetFile().GetStatus(opened_);
@@ -58,9 +56,9 @@ void CIndexCreator::WriteHeader() {
 void CIndexCreator::DiscardHeader() {
     XALFcl::CDisk& disk = output_.GetFile().GetDisk();
     XALFcl::FileStatus target;
-    if (opened_.kind != XALFcl::FileKind::Regular || !disk.GetStatus(headerPath_, target) ||
-        target.kind != XALFcl::FileKind::Regular || target.device != opened_.device ||
-        target.inode != opened_.inode)
+    if (opened_.kind != XALFcl::FileKind::Regular || !disk.GetStatus(headerPath_, target)
+        || target.kind != XALFcl::FileKind::Regular || target.device != opened_.device
+        || target.inode != opened_.inode)
         return;
     XALFcl::CFile(disk).Open(headerPath_, "wb");
     XALFcl::FileStatus itself;

@@ -11,18 +11,18 @@ enum class FileKind { Regular, Directory, Other };
 
 struct FileStatus {
     FileKind kind = FileKind::Other;
-    std::int64_t modTime = 0;       // whole seconds since 1970-01-01 00:00 UTC
+    std::int64_t modTime = 0; // whole seconds since 1970-01-01 00:00 UTC
     std::uint64_t size = 0;
     std::uint64_t device = 0;
     std::uint64_t inode = 0;
-    std::uint32_t permissions = 0;  // the permission bits, 0777 at most
-    bool isLink = false;            // only set by GetLinkStatus
+    std::uint32_t permissions = 0; // the permission bits, 0777 at most
+    bool isLink = false;           // only set by GetLinkStatus
 };
 
 enum class OpenMode {
-    Read,            // regular files only; never blocks on a FIFO
-    WriteTruncate,   // create or truncate; fails at once on a FIFO without a reader
-    WriteExclusive,  // create a new file; fails when anything (a link too) is there
+    Read,           // regular files only; never blocks on a FIFO
+    WriteTruncate,  // create or truncate; fails at once on a FIFO without a reader
+    WriteExclusive, // create a new file; fails when anything (a link too) is there
     // A new file readable by its owner only, for a name that several
     // processes may write at once (a temporary file): it is created holding
     // an exclusive lock that other processes can test, kept until the file

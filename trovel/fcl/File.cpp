@@ -147,7 +147,8 @@ std::uint64_t CFile::ReadAt(std::int64_t offset, void* data, std::uint64_t count
     Require(false, CFileException::kCannotLoad);
     auto* bytes = static_cast<std::uint8_t*>(data);
     return ReadOn(0, count, name_, [&](std::uint64_t done) {
-        return handle_->ReadAt(offset + static_cast<std::int64_t>(done), bytes + done, count - done);
+        return handle_->ReadAt(offset + static_cast<std::int64_t>(done), bytes + done,
+                               count - done);
     });
 }
 
@@ -223,7 +224,8 @@ std::int64_t CFile::Tell() {
     const std::int64_t position = open_ ? handle_->Seek(0, SEEK_CUR) : -1;
     if (position < 0)
         throw CFileException(CFileException::kCannotSeek, name_);
-    const auto buffered = static_cast<std::int64_t>(writing_ ? buffer_.size() : buffer_.size() - next_);
+    const auto buffered =
+        static_cast<std::int64_t>(writing_ ? buffer_.size() : buffer_.size() - next_);
     return writing_ ? position + buffered : position - buffered;
 }
 

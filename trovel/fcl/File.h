@@ -80,7 +80,7 @@ private:
     CDisk& disk_;
     // Kept after Finish while it may hold a lock.
     std::unique_ptr<CDiskFile> handle_;
-    std::string name_;               // empty while closed
+    std::string name_; // empty while closed
     bool open_ = false;
     bool writing_ = false;
     // Reading: the bytes [next_, buffer_.size()) are still unread. Writing:

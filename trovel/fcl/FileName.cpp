@@ -19,8 +19,8 @@ bool IsDeviceName(const std::string& name) {
         if (stem == device)
             return true;
     }
-    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-           IsAsciiDigit(stem[3]);
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0)
+        && IsAsciiDigit(stem[3]);
 }
 
 } // namespace

@@ -24,8 +24,8 @@ bool PathExists(CDisk& disk, const std::string& path) {
 
 bool SameFile(CDisk& disk, const std::string& a, const std::string& b) {
     FileStatus first, second;
-    return disk.GetStatus(a, first) && disk.GetStatus(b, second)
-        && first.device == second.device && first.inode == second.inode;
+    return disk.GetStatus(a, first) && disk.GetStatus(b, second) && first.device == second.device
+        && first.inode == second.inode;
 }
 
 } // namespace XALFcl

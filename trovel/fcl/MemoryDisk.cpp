@@ -11,10 +11,10 @@ namespace XALFcl {
 
 namespace {
 
-constexpr std::uint32_t kFilePermissions = 0644;       // 0666 less a umask of 022
+constexpr std::uint32_t kFilePermissions = 0644; // 0666 less a umask of 022
 constexpr std::uint32_t kDirectoryPermissions = 0755;
 constexpr std::uint32_t kLockedFilePermissions = 0600;
-constexpr int kMaxLinkDepth = 40;                      // then a path is a loop
+constexpr int kMaxLinkDepth = 40; // then a path is a loop
 constexpr std::uint64_t kDevice = 1;
 
 // The components of a path; empty ones (doubled or leading slashes) go.
@@ -60,10 +60,10 @@ struct CMemoryDisk::Node {
     std::uint64_t inode;
     std::int64_t time;
     std::shared_ptr<Space> space;
-    std::string bytes;                                      // a file's contents
-    std::string target;                                     // a link's target
-    std::map<std::string, std::shared_ptr<Node>> children;  // a directory's names
-    std::weak_ptr<Node> parent;                             // a directory's parent
+    std::string bytes;                                     // a file's contents
+    std::string target;                                    // a link's target
+    std::map<std::string, std::shared_ptr<Node>> children; // a directory's names
+    std::weak_ptr<Node> parent;                            // a directory's parent
     int locks = 0;
 };
 
@@ -285,9 +285,9 @@ std::shared_ptr<CMemoryDisk::Node> CMemoryDisk::NewNode(NodeKind kind, std::uint
 }
 
 void CMemoryDisk::Fill(const Node& node, FileStatus& status) const {
-    status.kind = node.kind == NodeKind::File        ? FileKind::Regular
-                  : node.kind == NodeKind::Directory ? FileKind::Directory
-                                                     : FileKind::Other;
+    status.kind = node.kind == NodeKind::File ? FileKind::Regular
+        : node.kind == NodeKind::Directory    ? FileKind::Directory
+                                              : FileKind::Other;
     status.isLink = node.kind == NodeKind::Link;
     status.modTime = node.time;
     status.size = node.kind == NodeKind::Link ? node.target.size() : node.bytes.size();
@@ -326,8 +326,7 @@ std::unique_ptr<CDiskFile> CMemoryDisk::Open(const std::string& path, OpenMode m
         found.node->time = clock_;
         return std::make_unique<COpenFile>(*this, found.node, true, false);
     }
-    case OpenMode::WriteExclusive:
-        return Create(Find(path, false), kFilePermissions, false);
+    case OpenMode::WriteExclusive: return Create(Find(path, false), kFilePermissions, false);
     case OpenMode::CreateLocked: {
         Lookup found = Find(path, false);
         if (found.node != nullptr) {
@@ -389,8 +388,8 @@ bool CMemoryDisk::MakeDirectory(const std::string& path) {
 bool CMemoryDisk::RemoveFile(const std::string& path) {
     const std::optional<Fault> fault = Call(Op::Remove);
     const Lookup found = Find(path, false);
-    if ((fault && *fault != Fault::Interrupted) || found.node == nullptr
-        || found.parent == nullptr || found.node->kind == NodeKind::Directory)
+    if ((fault && *fault != Fault::Interrupted) || found.node == nullptr || found.parent == nullptr
+        || found.node->kind == NodeKind::Directory)
         return false;
     found.parent->children.erase(found.name);
     return true;
@@ -472,8 +471,8 @@ std::shared_ptr<CMemoryDisk::Node> CMemoryDisk::MakePath(const std::string& path
         const bool last = i + 1 == parts.size();
         const NodeKind wanted = last ? kind : NodeKind::Directory;
         if (slot == nullptr || slot->kind != wanted || (last && wanted != NodeKind::Directory)) {
-            slot = NewNode(wanted, wanted == NodeKind::Directory ? kDirectoryPermissions
-                                                                 : kFilePermissions);
+            slot = NewNode(
+                wanted, wanted == NodeKind::Directory ? kDirectoryPermissions : kFilePermissions);
             if (wanted == NodeKind::Directory)
                 slot->parent = current;
         }
@@ -509,7 +508,7 @@ void CMemoryDisk::SetClock(std::int64_t time) {
 std::string CMemoryDisk::Contents(const std::string& path) const {
     const Lookup found = Find(path, true);
     return found.node != nullptr && found.node->kind == NodeKind::File ? found.node->bytes
-                                                                        : std::string();
+                                                                       : std::string();
 }
 
 bool CMemoryDisk::Exists(const std::string& path) const {

@@ -27,8 +27,19 @@ public:
     // The kinds of call, for counting and failing them. Status covers the
     // status of paths and of open files and IsAt; Read covers ReadAt.
     enum class Op {
-        Any, Open, Status, List, MakeDirectory, Remove, Rename, Link,
-        Read, Write, Seek, Close, Permissions,
+        Any,
+        Open,
+        Status,
+        List,
+        MakeDirectory,
+        Remove,
+        Rename,
+        Link,
+        Read,
+        Write,
+        Seek,
+        Close,
+        Permissions,
     };
     // How an injected failure shows. Error: the call fails and changes
     // nothing. Interrupted: a read or write moves only part of its bytes (at

@@ -44,7 +44,7 @@ public:
     std::int64_t Tell() override { return position; }
 
     std::uint8_t* buffer = nullptr;
-    std::int64_t size = 0;          // the capacity
+    std::int64_t size = 0; // the capacity
     std::int64_t position = 0;
 
 private:

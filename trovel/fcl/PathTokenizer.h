@@ -16,7 +16,7 @@ public:
     bool Exhausted() const { return position < 0; }
 
     std::string text;
-    std::int64_t position;   // index of the next token; -1 once exhausted
+    std::int64_t position; // index of the next token; -1 once exhausted
     char separator;
 };
 

@@ -63,8 +63,7 @@ void FillStatus(const struct stat& info, FileStatus& status) {
 }
 
 // The status of a path by `call` (stat or lstat).
-bool StatusOf(int (*call)(const char*, struct stat*), const std::string& path,
-              FileStatus& status) {
+bool StatusOf(int (*call)(const char*, struct stat*), const std::string& path, FileStatus& status) {
     struct stat info;
     if (call(path.c_str(), &info) != 0)
         return false;
@@ -139,7 +138,8 @@ bool NameRefersTo(int fd, const std::string& path) {
 int CreateLocked(const std::string& path) {
     constexpr int kRounds = 8;
     for (int round = 0; round < kRounds; ++round) {
-        const int fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd =
+            OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             // Until it is locked, another process may take the new file for
             // a leftover: it then holds the lock (we lose), or has already
@@ -255,18 +255,12 @@ public:
     std::unique_ptr<CDiskFile> Open(const std::string& path, OpenMode mode) override {
         int fd = -1;
         switch (mode) {
-        case OpenMode::Read:
-            fd = OpenForReading(path);
-            break;
-        case OpenMode::WriteTruncate:
-            fd = OpenForWriting(path);
-            break;
+        case OpenMode::Read: fd = OpenForReading(path); break;
+        case OpenMode::WriteTruncate: fd = OpenForWriting(path); break;
         case OpenMode::WriteExclusive:
             fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
             break;
-        case OpenMode::CreateLocked:
-            fd = CreateLocked(path);
-            break;
+        case OpenMode::CreateLocked: fd = CreateLocked(path); break;
         }
         if (fd < 0)
             return nullptr;

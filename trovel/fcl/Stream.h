@@ -9,8 +9,8 @@ namespace XALFcl {
 class CIosBase {
 public:
     enum : std::uint8_t {
-        kEndOfData = 1,   // a read found fewer bytes than it needed
-        kFailure = 2,     // a write did not fit, I/O failed, or no buffer
+        kEndOfData = 1, // a read found fewer bytes than it needed
+        kFailure = 2,   // a write did not fit, I/O failed, or no buffer
     };
 
     virtual ~CIosBase() = default;

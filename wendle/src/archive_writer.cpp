@@ -14,8 +14,8 @@ constexpr std::size_t copy_buffer_size = 0x10000;
 
 // Appends one wave's data to the archive and resolves its offset field to
 // where the data starts.
-void copy_wave(disk& disk, disk_file& out, const std::string& path,
-               strm::writeback_field& offset, std::vector<unsigned char>& buffer) {
+void copy_wave(disk& disk, disk_file& out, const std::string& path, strm::writeback_field& offset,
+               std::vector<unsigned char>& buffer) {
     wave_reader wave(disk, path);
     strm::resolve(offset, out, 0);
     // The archive's sizes are 32-bit: stop before it reaches 4 GiB rather
@@ -36,8 +36,8 @@ void copy_wave(disk& disk, disk_file& out, const std::string& path,
 // is padded. The header and block writers fill in the sizes last.
 void write_wave_archive(disk& disk, disk_file& out, const std::vector<std::string>& waves) {
     // The offset table alone must fit below 4 GiB.
-    if (waves.size() > (wave_archive::max_length - wave_archive::offset_table_offset) /
-                           wave_archive::offset_entry_size)
+    if (waves.size() > (wave_archive::max_length - wave_archive::offset_table_offset)
+            / wave_archive::offset_entry_size)
         throw strm::write_failure{};
     std::vector<strm::writeback_field> offsets(waves.size());
     std::vector<unsigned char> buffer(copy_buffer_size);

@@ -67,8 +67,8 @@ int run_wendle(disk& disk, int argc, const char* const* argv, std::ostream& out,
         options.parse(argc, argv);
         // With -o every archive goes to one output, which must be none of
         // the list files.
-        input_guard inputs(disk, options.output().empty() ? std::vector<std::string>()
-                                                          : options.operands());
+        input_guard inputs(
+            disk, options.output().empty() ? std::vector<std::string>() : options.operands());
         for (const std::string& list : options.operands())
             build_archive(disk, list, options, inputs, out);
         return 0;
@@ -81,8 +81,7 @@ int run_wendle(disk& disk, int argc, const char* const* argv, std::ostream& out,
     } catch (const my_exception& e) {
         err << "wendle: " << e.message() << std::endl;
     } catch (const std::exception& e) {
-        err << "wendle: Unexpected exception" << std::endl
-            << " message:" << e.what() << std::endl;
+        err << "wendle: Unexpected exception" << std::endl << " message:" << e.what() << std::endl;
     } catch (...) {
         err << "wendle: Unexpected exception" << std::endl;
     }

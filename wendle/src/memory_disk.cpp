@@ -55,9 +55,8 @@ public:
             return {0, io_status::interrupted};
         const std::string& bytes = node_->bytes;
         std::size_t moved = position_ < bytes.size()
-                                ? static_cast<std::size_t>(std::min<std::uint64_t>(
-                                      count, bytes.size() - position_))
-                                : 0;
+            ? static_cast<std::size_t>(std::min<std::uint64_t>(count, bytes.size() - position_))
+            : 0;
         if (met == fault::short_transfer)
             moved = shortened(moved);
         if (moved > 0)
@@ -77,7 +76,8 @@ public:
             return {moved, io_status::done};
         io_status status = io_status::done;
         if (position_ > disk_.space_ || moved > disk_.space_ - position_) {
-            moved = position_ < disk_.space_ ? static_cast<std::size_t>(disk_.space_ - position_) : 0;
+            moved =
+                position_ < disk_.space_ ? static_cast<std::size_t>(disk_.space_ - position_) : 0;
             status = io_status::failed;
         }
         if (moved > 0) {
@@ -201,13 +201,13 @@ std::unique_ptr<disk_file> memory_disk::open_for_writing(const std::string& path
 }
 
 bool memory_disk::status_of(const std::string& path, path_status& status) {
-    return count_call() != fault::fail && representable(path) &&
-           status_of_name(resolve(path), status);
+    return count_call() != fault::fail && representable(path)
+        && status_of_name(resolve(path), status);
 }
 
 bool memory_disk::link_status_of(const std::string& path, path_status& status) {
-    return count_call() != fault::fail && representable(path) &&
-           status_of_name(normalise(path), status);
+    return count_call() != fault::fail && representable(path)
+        && status_of_name(normalise(path), status);
 }
 
 bool memory_disk::truncate(const std::string& path) {

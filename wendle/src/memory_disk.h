@@ -26,9 +26,9 @@
 class memory_disk : public disk {
 public:
     enum class fault {
-        fail,            // the call fails
-        short_transfer,  // a read or write moves at most half the bytes asked for
-        interrupt,       // a read or write is interrupted before it moves a byte
+        fail,           // the call fails
+        short_transfer, // a read or write moves at most half the bytes asked for
+        interrupt,      // a read or write is interrupted before it moves a byte
     };
 
     memory_disk();

@@ -18,8 +18,8 @@ bool input_guard::is_input(const std::string& output, const std::string& list,
     const bool exists = disk_.status_of(output, found);
     const auto same = [&](const std::string& path) {
         path_status other;
-        return path_parts(path).full_text() == text ||
-               (exists && disk_.status_of(path, other) && other.id == found.id);
+        return path_parts(path).full_text() == text
+            || (exists && disk_.status_of(path, other) && other.id == found.id);
     };
     if (same(list) || std::any_of(waves.begin(), waves.end(), same))
         return true;

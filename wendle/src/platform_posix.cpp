@@ -84,8 +84,8 @@ public:
     }
 
     bool seek(std::uint64_t position) override {
-        return position <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) &&
-               ::fseeko(file_, static_cast<off_t>(position), SEEK_SET) == 0;
+        return position <= static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())
+            && ::fseeko(file_, static_cast<off_t>(position), SEEK_SET) == 0;
     }
 
     bool tell(std::uint64_t& position) override {

@@ -24,11 +24,11 @@ bool holds_finished_archive(disk_file& file, std::uint64_t length) {
         const std::uint16_t block_count = strm::read_u16(file);
         const strm::block_tag kind = strm::read_tag(file);
         const std::uint32_t block_size = strm::read_u32(file);
-        return magic == wave_archive::magic && byte_order == strm::byte_order_mark &&
-               version == wave_archive::version && file_size == length &&
-               header_size == wave_archive::header_size &&
-               block_count == wave_archive::block_count && kind == wave_archive::data_kind &&
-               block_size == file_size - wave_archive::data_block_offset;
+        return magic == wave_archive::magic && byte_order == strm::byte_order_mark
+            && version == wave_archive::version && file_size == length
+            && header_size == wave_archive::header_size && block_count == wave_archive::block_count
+            && kind == wave_archive::data_kind
+            && block_size == file_size - wave_archive::data_block_offset;
     } catch (const strm::failure&) {
         return false;
     } catch (const strm::read_failure&) {
@@ -58,11 +58,11 @@ bool written_before(disk& disk, const std::string& input, const file_time& outpu
 
 } // namespace
 
-bool archive_is_current(disk& disk, const std::string& list,
-                        const std::vector<std::string>& waves, const std::string& output) {
+bool archive_is_current(disk& disk, const std::string& list, const std::vector<std::string>& waves,
+                        const std::string& output) {
     file_time output_time;
-    if (!finished_archive_time(disk, output, output_time) ||
-        !written_before(disk, list, output_time))
+    if (!finished_archive_time(disk, output, output_time)
+        || !written_before(disk, list, output_time))
         return false;
     return std::all_of(waves.begin(), waves.end(), [&](const std::string& wave) {
         return written_before(disk, wave, output_time);

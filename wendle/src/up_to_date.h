@@ -12,5 +12,5 @@
 // at the file system's full resolution. A time that cannot be read (a file
 // missing, unreadable or not regular) means false, and so does an output
 // whose writing was cut short, whatever its time.
-bool archive_is_current(disk& disk, const std::string& list,
-                        const std::vector<std::string>& waves, const std::string& output);
+bool archive_is_current(disk& disk, const std::string& list, const std::vector<std::string>& waves,
+                        const std::string& output);

@@ -86,8 +86,8 @@ inline std::uint16_t read_u16(disk_file& stream) {
 inline std::uint32_t read_u32(disk_file& stream) {
     unsigned char b[4];
     read_bytes(stream, b, sizeof b);
-    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
-           static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+    return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8
+        | static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
 }
 
 inline void write_bytes(disk_file& stream, const void* data, std::size_t count) {
@@ -95,8 +95,8 @@ inline void write_bytes(disk_file& stream, const void* data, std::size_t count) 
     while (count > 0) {
         const io_result result = stream.write(bytes, count);
         // A write that is done but moved nothing would never finish.
-        if (result.status == io_status::failed ||
-            (result.status == io_status::done && result.count == 0))
+        if (result.status == io_status::failed
+            || (result.status == io_status::done && result.count == 0))
             throw write_failure{};
         bytes += result.count;
         count -= result.count;
@@ -126,10 +126,10 @@ class block_tag {
 public:
     constexpr explicit block_tag(std::uint32_t value) : value_(value) {}
     constexpr explicit block_tag(const char (&text)[5])
-        : value_(static_cast<std::uint32_t>(static_cast<unsigned char>(text[0])) << 24 |
-                 static_cast<std::uint32_t>(static_cast<unsigned char>(text[1])) << 16 |
-                 static_cast<std::uint32_t>(static_cast<unsigned char>(text[2])) << 8 |
-                 static_cast<std::uint32_t>(static_cast<unsigned char>(text[3]))) {}
+        : value_(static_cast<std::uint32_t>(static_cast<unsigned char>(text[0])) << 24
+                 | static_cast<std::uint32_t>(static_cast<unsigned char>(text[1])) << 16
+                 | static_cast<std::uint32_t>(static_cast<unsigned char>(text[2])) << 8
+                 | static_cast<std::uint32_t>(static_cast<unsigned char>(text[3]))) {}
 
     constexpr std::uint32_t value() const { return value_; }
     constexpr bool operator==(const block_tag& other) const { return value_ == other.value_; }
@@ -142,13 +142,14 @@ private:
 inline block_tag read_tag(disk_file& stream) {
     unsigned char b[4];
     read_bytes(stream, b, sizeof b);
-    return block_tag(static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
-                     static_cast<std::uint32_t>(b[2]) << 8 | static_cast<std::uint32_t>(b[3]));
+    return block_tag(static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16
+                     | static_cast<std::uint32_t>(b[2]) << 8 | static_cast<std::uint32_t>(b[3]));
 }
 
 inline void write(disk_file& stream, const block_tag& tag) {
     const std::uint32_t v = tag.value();
-    const unsigned char b[4] = {static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
+    const unsigned char b[4] = {static_cast<unsigned char>(v >> 24),
+                                static_cast<unsigned char>(v >> 16),
                                 static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
     write_bytes(stream, b, sizeof b);
 }
