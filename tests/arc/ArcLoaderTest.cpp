@@ -102,16 +102,10 @@ protected:
         loader.Load(path);
     }
 
-    // The code of the CArcException that loading `bytes` raises (0 for
-    // none); its subject must be the archive path.
-    int FailureCode(const std::string& bytes) {
-        try {
-            Load(bytes);
-        } catch (const CArcException& e) {
-            EXPECT_EQ(e.subject, path);
-            return e.code;
-        }
-        return 0;
+    // Whether loading `bytes` throws the CArcException `code` naming the
+    // archive.
+    ::testing::AssertionResult LoadFails(const std::string& bytes, std::int32_t code) {
+        return testsupport::Throws<CArcException>([&] { Load(bytes); }, code, path);
     }
 
     testsupport::TempDir dir;
@@ -165,9 +159,9 @@ TEST_F(ArcLoaderTest, SortedTreeKeepsStoredOrderAndSortsOnlyLaterEntries) {
 
 TEST_F(ArcLoaderTest, BigEndianMarkMakesLittleEndianBlockKindsUnknown) {
     const std::string names = Dir(kLE, 8, 0, 1) + Bytes({0x00, 0xFF, 0xFF, 0xFF});
-    EXPECT_EQ(FailureCode(Header(kBE, 3) + "BTAF" + kBE.U32(12) + Fat(kLE, {})
-                          + "BTNF" + kBE.U32(8 + 12) + names + "GMIF" + kBE.U32(8)),
-              CArcException::kNoNameTable);
+    EXPECT_TRUE(LoadFails(Header(kBE, 3) + "BTAF" + kBE.U32(12) + Fat(kLE, {})
+                              + "BTNF" + kBE.U32(8 + 12) + names + "GMIF" + kBE.U32(8),
+                          CArcException::kNoNameTable));
 }
 
 TEST_F(ArcLoaderTest, SkipsExtraHeaderBytesAndUnknownBlocksAndKeepsTheLastBlockOfAKind) {
@@ -217,26 +211,20 @@ TEST_F(ArcLoaderTest, EmptyFilesCaseEqualNamesAndOverlappingRanges) {
 }
 
 TEST_F(ArcLoaderTest, RefusesArchivesThatAreNotArchivesOrLackBlocks) {
-    EXPECT_EQ(FailureCode(""), CArcException::kNotArchive);
-    EXPECT_EQ(FailureCode("KPAX" + Header(kLE, 0).substr(4)), CArcException::kNotArchive);
-    EXPECT_EQ(FailureCode(Header(kLE, 0)), CArcException::kNoNameTable);
-    EXPECT_EQ(FailureCode(Header(kLE, 1) + Block(kLE, kFat, Fat(kLE, {}))),
-              CArcException::kNoNameTable);
+    EXPECT_TRUE(LoadFails("", CArcException::kNotArchive));
+    EXPECT_TRUE(LoadFails("KPAX" + Header(kLE, 0).substr(4), CArcException::kNotArchive));
+    EXPECT_TRUE(LoadFails(Header(kLE, 0), CArcException::kNoNameTable));
+    EXPECT_TRUE(LoadFails(Header(kLE, 1) + Block(kLE, kFat, Fat(kLE, {})),
+                          CArcException::kNoNameTable));
     const std::string names = Block(kLE, kNames, Dir(kLE, 8, 0, 1) + Bytes({0, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(FailureCode(Header(kLE, 2) + Block(kLE, kFat, Fat(kLE, {})) + names),
-              CArcException::kInvalidArchive);
-    EXPECT_EQ(FailureCode(Header(kLE, 2) + names + Block(kLE, kImage, "")),
-              CArcException::kInvalidArchive);
+    EXPECT_TRUE(LoadFails(Header(kLE, 2) + Block(kLE, kFat, Fat(kLE, {})) + names,
+                          CArcException::kInvalidArchive));
+    EXPECT_TRUE(LoadFails(Header(kLE, 2) + names + Block(kLE, kImage, ""),
+                          CArcException::kInvalidArchive));
 
-    for (const std::string& bad : {dir / "missing.kpak", dir.path()}) {
-        try {
-            loader.Load(bad);
-            ADD_FAILURE() << bad;
-        } catch (const XALFcl::CFileException& e) {
-            EXPECT_EQ(e.code, XALFcl::CFileException::kCannotOpen);
-            EXPECT_EQ(e.subject, bad);
-        }
-    }
+    for (const std::string& bad : {dir / "missing.kpak", dir.path()})
+        EXPECT_TRUE(testsupport::Throws<XALFcl::CFileException>(
+            [&] { loader.Load(bad); }, XALFcl::CFileException::kCannotOpen, bad));
 }
 
 TEST_F(ArcLoaderTest, RefusesEveryUnsafeStructureAsInvalid) {
@@ -275,12 +263,12 @@ TEST_F(ArcLoaderTest, RefusesEveryUnsafeStructureAsInvalid) {
         {"name with a slash", withSubTable(Bytes({0x03, 'a', '/', 'b', 0x00}))},
         {"name with a NUL byte", withSubTable(Bytes({0x03, 'a', 0x00, 'b', 0x00}))},
     };
-    ASSERT_EQ(FailureCode(good), 0);
-    ASSERT_EQ(FailureCode(withSubdirectory(Bytes({0x81, 'd', 0x01, 0xF0, 0x00}))), 0);
+    ASSERT_NO_THROW(Load(good));
+    ASSERT_NO_THROW(Load(withSubdirectory(Bytes({0x81, 'd', 0x01, 0xF0, 0x00}))));
     for (const auto& [what, bytes] : cases) {
         SCOPED_TRACE(what);
         archive.root.DeleteAll();
-        EXPECT_EQ(FailureCode(bytes), CArcException::kInvalidArchive);
+        EXPECT_TRUE(LoadFails(bytes, CArcException::kInvalidArchive));
         EXPECT_EQ(archive.root.entries.count, 0);
     }
 }
@@ -290,24 +278,20 @@ TEST_F(ArcLoaderTest, RefusesMoreThan65535FileNames) {
     for (int i = 0; i < 65536; ++i)
         subTable += Bytes({0x01, 'f'});
     std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges(65536, {0, 0});
-    EXPECT_EQ(FailureCode(RootOnly(subTable + Bytes({0x00}), ranges)),
-              CArcException::kInvalidArchive);
+    EXPECT_TRUE(
+        LoadFails(RootOnly(subTable + Bytes({0x00}), ranges), CArcException::kInvalidArchive));
 }
 
 TEST_F(ArcLoaderTest, StructuralFaultWinsOverTreeConflictWhichOtherwisePassesThrough) {
     // A file a, then a directory A: the tree refuses the directory.
     const std::string conflict = Bytes({0x01, 'a', 0x81, 'A', 0x01, 0xF0, 0x00});
     const std::string names = Dir(kLE, 16, 0, 2) + Dir(kLE, 23, 1, 0xF000) + conflict;
-    try {
-        Load(Archive(kLE, Fat(kLE, {{0, 1}}), names + Bytes({0x00}), "abcd"));
-        ADD_FAILURE();
-    } catch (const CArcException& e) {
-        EXPECT_EQ(e.code, CArcException::kFileExists);
-        EXPECT_EQ(e.subject, "A");
-    }
+    EXPECT_TRUE(testsupport::Throws<CArcException>(
+        [&] { Load(Archive(kLE, Fat(kLE, {{0, 1}}), names + Bytes({0x00}), "abcd")); },
+        CArcException::kFileExists, "A"));
 
     archive.root.DeleteAll();
-    EXPECT_EQ(FailureCode(Archive(kLE, Fat(kLE, {{0, 1}}), names + Bytes({0x01, 'b', 0x00}), "abcd")),
-              CArcException::kInvalidArchive);
+    EXPECT_TRUE(LoadFails(Archive(kLE, Fat(kLE, {{0, 1}}), names + Bytes({0x01, 'b', 0x00}), "abcd"),
+                          CArcException::kInvalidArchive));
     EXPECT_EQ(archive.root.entries.count, 0);
 }

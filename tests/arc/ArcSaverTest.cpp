@@ -16,7 +16,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,19 +55,6 @@ std::string SaveAndRead(CArchive& archive, std::int32_t alignment, bool withName
     TempDir dir;
     CArcSaver(archive, alignment, withNameTable, false).Save(dir / "a.kpak");
     return ReadFile(dir / "a.kpak");
-}
-
-// Runs `action` and returns the code of the exception E it raised (0 for
-// none), storing its subject.
-template <class E>
-int CodeOf(const std::function<void()>& action, std::string& subject) {
-    try {
-        action();
-    } catch (const E& e) {
-        subject = e.subject;
-        return e.code;
-    }
-    return 0;
 }
 
 TEST(ArcSaverLayout, EmptyArchiveIsFiftySixBytes) {
@@ -181,10 +167,8 @@ protected:
     // The save is refused with `code` and leaves the old archive and no
     // temporary file behind.
     void ExpectRefused(bool withNameTable, int code, const std::string& subject) {
-        std::string got;
-        EXPECT_EQ(CodeOf<CArcException>([&] { CArcSaver(archive, 4, withNameTable, true).Save(path); }, got),
-                  code);
-        EXPECT_EQ(got, subject);
+        EXPECT_TRUE(Throws<CArcException>(
+            [&] { CArcSaver(archive, 4, withNameTable, true).Save(path); }, code, subject));
         EXPECT_EQ(ReadFile(path), "OLD");
         EXPECT_FALSE(Exists(dir / "a.@@@"));
         EXPECT_FALSE(Exists(dir / "a.bak"));
@@ -297,9 +281,8 @@ TEST_F(ArcSaverReplace, BackupKeepsTheOldArchiveOnlyWhenThereIsOne) {
 TEST_F(ArcSaverReplace, DirectoryAtTemporaryNameFailsAndKeepsOldArchive) {
     WriteFile(path, "OLD");
     MakeDirs(temporary + "/inside");
-    std::string subject;
-    EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(true); }, subject), XALFcl::CFileException::kCannotOpen);
-    EXPECT_EQ(subject, temporary);
+    EXPECT_TRUE(Throws<XALFcl::CFileException>([&] { Save(true); },
+                                               XALFcl::CFileException::kCannotOpen, temporary));
     EXPECT_EQ(ReadFile(path), "OLD");
     EXPECT_TRUE(Exists(temporary + "/inside"));
     EXPECT_FALSE(Exists(backupName));
@@ -325,10 +308,8 @@ TEST_F(ArcSaverReplace, BackupThatCannotBeMadeChangesNothing) {
         if (obstacle == staging)
             WriteFile(backupName, "OLDER");
         MakeDirs(obstacle + "/inside");
-        std::string subject;
-        EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(true); }, subject),
-                  XALFcl::CFileException::kCannotWrite);
-        EXPECT_EQ(subject, backupName);
+        EXPECT_TRUE(Throws<XALFcl::CFileException>([&] { Save(true); },
+                                                   XALFcl::CFileException::kCannotWrite, backupName));
         EXPECT_EQ(ReadFile(path), "OLD");
         EXPECT_FALSE(Exists(temporary));
         EXPECT_TRUE(Exists(obstacle + "/inside"));
@@ -359,10 +340,8 @@ TEST_F(ArcSaverReplace, TemporaryFileOfALiveRunIsLeftAlone) {
     XALFcl::CFile holder(XALFcl::SystemDisk(), temporary, "wbl");
     holder.PutChar('L');
     holder.Flush();
-    std::string subject;
-    EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(true); }, subject),
-              XALFcl::CFileException::kCannotOpen);
-    EXPECT_EQ(subject, temporary);
+    EXPECT_TRUE(Throws<XALFcl::CFileException>([&] { Save(true); },
+                                               XALFcl::CFileException::kCannotOpen, temporary));
     EXPECT_EQ(ReadFile(path), "OLD");
     EXPECT_EQ(ReadFile(backupName), "OLDER");
     EXPECT_EQ(ReadFile(temporary), "L");
@@ -394,9 +373,8 @@ TEST_F(ArcSaverReplace, ArchiveAndBackupKeepThePermissionsOfTheOldArchive) {
 
 TEST_F(ArcSaverReplace, FailedRenameRemovesTemporary) {
     MakeDirs(path + "/inside");
-    std::string subject;
-    EXPECT_EQ(CodeOf<XALFcl::CFileException>([&] { Save(false); }, subject), XALFcl::CFileException::kCannotWrite);
-    EXPECT_EQ(subject, path);
+    EXPECT_TRUE(Throws<XALFcl::CFileException>([&] { Save(false); },
+                                               XALFcl::CFileException::kCannotWrite, path));
     EXPECT_TRUE(Exists(path + "/inside"));
     EXPECT_FALSE(Exists(temporary));
 }
@@ -404,16 +382,13 @@ TEST_F(ArcSaverReplace, FailedRenameRemovesTemporary) {
 TEST_F(ArcSaverReplace, SideFileThatIsTheArchiveIsRefusedNotRemoved) {
     const std::string sideArchive = dir / "x.@@@";
     WriteFile(sideArchive, "OLD");
-    std::string subject;
-    EXPECT_EQ(CodeOf<CArcException>([&] { CArcSaver(archive, 4, true, false).Save(sideArchive); }, subject),
-              CArcException::kSameFile);
-    EXPECT_EQ(subject, sideArchive);
+    EXPECT_TRUE(Throws<CArcException>([&] { CArcSaver(archive, 4, true, false).Save(sideArchive); },
+                                      CArcException::kSameFile, sideArchive));
     EXPECT_EQ(ReadFile(sideArchive), "OLD");
 
     WriteFile(path, "OLD");
     std::filesystem::create_hard_link(path, backupName);
-    EXPECT_EQ(CodeOf<CArcException>([&] { Save(true); }, subject), CArcException::kSameFile);
-    EXPECT_EQ(subject, backupName);
+    EXPECT_TRUE(Throws<CArcException>([&] { Save(true); }, CArcException::kSameFile, backupName));
     EXPECT_EQ(ReadFile(path), "OLD");
     EXPECT_TRUE(Exists(backupName));
 }
@@ -429,12 +404,7 @@ struct CSaveOnMemoryDisk {
 
     // The CFileException that the save raises, if any.
     std::optional<XALFcl::CFileException> Save() {
-        try {
-            CArcSaver(archive, 4, true, true).Save("/a.kpak");
-        } catch (const XALFcl::CFileException& e) {
-            return e;
-        }
-        return std::nullopt;
+        return Thrown<XALFcl::CFileException>([&] { CArcSaver(archive, 4, true, true).Save("/a.kpak"); });
     }
 
     // The old files take 3005 bytes; the new archive takes 100064 more, and

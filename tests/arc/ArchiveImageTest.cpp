@@ -81,26 +81,17 @@ TEST_F(ArchiveImageTest, ArchiveTruncatedAfterLoadingFailsTheSaveAndStaysAsItIs)
     const std::string truncated = ReadFile(path);
     for (const std::string& target : {path, dir / "other.kpak"}) {
         SCOPED_TRACE(target);
-        try {
-            CArcSaver(loaded, 32, true, true).Save(target);
-            ADD_FAILURE() << "saved";
-        } catch (const XALFcl::CFileException& e) {
-            EXPECT_EQ(e.code, XALFcl::CFileException::kCannotLoad);
-            EXPECT_EQ(e.subject, path);
-        }
+        EXPECT_TRUE(Throws<XALFcl::CFileException>(
+            [&] { CArcSaver(loaded, 32, true, true).Save(target); },
+            XALFcl::CFileException::kCannotLoad, path));
         EXPECT_FALSE(Exists(CArcSaver::TemporaryName(target)));
         EXPECT_FALSE(Exists(CArcSaver::BackupName(target)));
     }
     EXPECT_EQ(ReadFile(path), truncated);
     EXPECT_FALSE(Exists(dir / "other.kpak"));
 
-    try {
-        CompareBig(big);
-        ADD_FAILURE() << "compared";
-    } catch (const XALFcl::CFileException& e) {
-        EXPECT_EQ(e.code, XALFcl::CFileException::kCannotLoad);
-        EXPECT_EQ(e.subject, path);
-    }
+    EXPECT_TRUE(Throws<XALFcl::CFileException>([&] { CompareBig(big); },
+                                               XALFcl::CFileException::kCannotLoad, path));
 }
 
 } // namespace

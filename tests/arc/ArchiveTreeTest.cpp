@@ -3,15 +3,17 @@
 #include "arc/Archive.h"
 #include "fcl/MemoryStream.h"
 
+#include "TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
 
 using namespace XALArc;
+using testsupport::Throws;
 
 namespace {
 
@@ -20,17 +22,6 @@ std::vector<std::string> ChildNames(CDirEntry& dir) {
     for (CArcEntry* e = dir.entries.First(); e != nullptr; e = dir.entries.Next(e))
         names.push_back(e->name);
     return names;
-}
-
-int ArcCode(const std::function<void()>& action, std::string* subject = nullptr) {
-    try {
-        action();
-    } catch (const CArcException& e) {
-        if (subject != nullptr)
-            *subject = e.subject;
-        return e.code;
-    }
-    return 0;
 }
 
 void Fill(CFileEntry* file, const std::string& bytes) {
@@ -50,23 +41,22 @@ TEST(ArchiveTree, PathResolutionFollowsTheRootAndComponentRules) {
     EXPECT_EQ(archive.CreateDirectory("/a//b"), a);
     EXPECT_EQ(ChildNames(*a), std::vector<std::string>{});
 
-    std::string subject;
-    EXPECT_EQ(ArcCode([&] { archive.CreateFile("/a/"); }, &subject), CArcException::kNoFileName);
-    EXPECT_EQ(subject, "/a/");
-    EXPECT_EQ(ArcCode([&] { archive.CreateFile("/a//b"); }), CArcException::kNoFileName);
-    EXPECT_EQ(ArcCode([&] { archive.FindEntry("/.."); }, &subject), CArcException::kRootParent);
-    EXPECT_EQ(subject, "..");
-    EXPECT_EQ(ArcCode([&] { archive.FindEntry("/f/x"); }, &subject), CArcException::kFileExists);
-    EXPECT_EQ(subject, "/f/x");
-    EXPECT_EQ(ArcCode([&] { archive.FindFile("/a"); }, &subject), CArcException::kDirectoryExists);
-    EXPECT_EQ(subject, "/a");
-    EXPECT_EQ(ArcCode([&] { archive.CreateDirectory("/f/x"); }, &subject),
-              CArcException::kFileExists);
-    EXPECT_EQ(subject, "f");
-    EXPECT_EQ(ArcCode([&] { archive.CreateFile("/a"); }, &subject), CArcException::kDirectoryExists);
-    EXPECT_EQ(subject, "a");
-    EXPECT_EQ(ArcCode([&] { archive.FindEntry("a/b"); }, &subject), CArcException::kNotAbsolute);
-    EXPECT_EQ(subject, "a/b");
+    EXPECT_TRUE(Throws<CArcException>([&] { archive.CreateFile("/a/"); }, CArcException::kNoFileName,
+                                      "/a/"));
+    EXPECT_TRUE(Throws<CArcException>([&] { archive.CreateFile("/a//b"); }, CArcException::kNoFileName,
+                                      "/a//b"));
+    EXPECT_TRUE(
+        Throws<CArcException>([&] { archive.FindEntry("/.."); }, CArcException::kRootParent, ".."));
+    EXPECT_TRUE(Throws<CArcException>([&] { archive.FindEntry("/f/x"); }, CArcException::kFileExists,
+                                      "/f/x"));
+    EXPECT_TRUE(Throws<CArcException>([&] { archive.FindFile("/a"); },
+                                      CArcException::kDirectoryExists, "/a"));
+    EXPECT_TRUE(Throws<CArcException>([&] { archive.CreateDirectory("/f/x"); },
+                                      CArcException::kFileExists, "f"));
+    EXPECT_TRUE(Throws<CArcException>([&] { archive.CreateFile("/a"); },
+                                      CArcException::kDirectoryExists, "a"));
+    EXPECT_TRUE(Throws<CArcException>([&] { archive.FindEntry("a/b"); }, CArcException::kNotAbsolute,
+                                      "a/b"));
 
     CFileEntry* b = archive.CreateFile("/b");
     EXPECT_EQ(archive.FindEntry("/a/../b"), b);

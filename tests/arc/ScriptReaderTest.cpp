@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,6 +21,7 @@ using XALArc::CScriptException;
 using XALArc::CScriptReader;
 using XALArc::OperandKind;
 using testsupport::TempDir;
+using testsupport::Thrown;
 using testsupport::WriteFile;
 
 namespace {
@@ -34,26 +36,27 @@ Entries ReadAll(const std::string& path) {
     return entries;
 }
 
-// Reads a one-script file to its end and returns the error it raised.
-CScriptException ErrorOf(const std::string& text) {
-    TempDir dir;
-    WriteFile(dir / "list.txt", text);
-    try {
-        ReadAll(dir / "list.txt");
-    } catch (const CScriptException& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no error for: " << text;
-    return CScriptException(0, 0, 0, std::string());
-}
-
+// Reading a script holding `text` to its end fails at `lineNumber` and
+// `column` of the line `lineText`.
 void ExpectError(const std::string& text, std::int32_t lineNumber, std::int32_t column,
                  const std::string& lineText) {
-    const CScriptException e = ErrorOf(text);
-    EXPECT_EQ(e.code, CScriptException::kIncorrectDescription) << text;
-    EXPECT_EQ(e.lineNumber, lineNumber) << text;
-    EXPECT_EQ(e.column, column) << text;
-    EXPECT_EQ(e.lineText, lineText) << text;
+    TempDir dir;
+    WriteFile(dir / "list.txt", text);
+    const auto e = Thrown<CScriptException>([&] { ReadAll(dir / "list.txt"); });
+    ASSERT_TRUE(e) << "no error for: " << text;
+    EXPECT_EQ(e->code, CScriptException::kIncorrectDescription) << text;
+    EXPECT_EQ(e->lineNumber, lineNumber) << text;
+    EXPECT_EQ(e->column, column) << text;
+    EXPECT_EQ(e->lineText, lineText) << text;
+}
+
+// The script could not be opened, or not read to its end.
+void ExpectCannotOpen(const std::optional<CScriptException>& e) {
+    ASSERT_TRUE(e) << "no error";
+    EXPECT_EQ(e->code, CScriptException::kCannotOpen);
+    EXPECT_EQ(e->lineNumber, 0);
+    EXPECT_EQ(e->column, 0);
+    EXPECT_EQ(e->lineText, "");
 }
 
 } // namespace
@@ -128,13 +131,10 @@ TEST(ScriptReader, LongLineIsReadInPiecesEachCountedAsALine) {
     EXPECT_EQ(reader.GetArchivePath(), "/a.bin");
     ASSERT_TRUE(reader.Next());
     EXPECT_EQ(reader.GetArchivePath(), "/b.bin");
-    try {
-        reader.Next();
-        FAIL() << "no error";
-    } catch (const CScriptException& e) {
-        EXPECT_EQ(e.lineNumber, 3);
-        EXPECT_EQ(e.column, 0);
-    }
+    const auto e = Thrown<CScriptException>([&] { reader.Next(); });
+    ASSERT_TRUE(e) << "no error";
+    EXPECT_EQ(e->lineNumber, 3);
+    EXPECT_EQ(e->column, 0);
 }
 
 TEST(ScriptReader, ScriptNamedWithoutDirectoryResolvesAgainstCurrentDirectory) {
@@ -156,15 +156,9 @@ TEST(ScriptReader, ScriptNamedWithoutDirectoryResolvesAgainstCurrentDirectory) {
 TEST(ScriptReader, MissingScriptOrDirectoryCannotBeOpened) {
     TempDir dir;
     for (const std::string& path : {dir / "missing.txt", dir.path()}) {
-        try {
-            CScriptReader reader(XALFcl::SystemDisk(), path);
-            FAIL() << "opened " << path;
-        } catch (const CScriptException& e) {
-            EXPECT_EQ(e.code, CScriptException::kCannotOpen);
-            EXPECT_EQ(e.lineNumber, 0);
-            EXPECT_EQ(e.column, 0);
-            EXPECT_EQ(e.lineText, "");
-        }
+        SCOPED_TRACE(path);
+        ExpectCannotOpen(
+            Thrown<CScriptException>([&] { CScriptReader reader(XALFcl::SystemDisk(), path); }));
     }
 }
 
@@ -182,19 +176,17 @@ TEST(ScriptReader, ReadErrorInTheMiddleIsReportedAsCannotOpen) {
         disk.FailAt(2, CMemoryDisk::Op::Read, fault);
         CScriptReader reader(disk, "/list.txt");
         int entries = 0;
-        try {
+        const auto e = Thrown<CScriptException>([&] {
             while (reader.Next())
                 ++entries;
-            EXPECT_EQ(fault, Fault::Interrupted);
-            EXPECT_EQ(entries, 1000);
-        } catch (const CScriptException& e) {
-            EXPECT_EQ(fault, Fault::Error);
+        });
+        if (fault == Fault::Error) {
             EXPECT_GT(entries, 0);
             EXPECT_LT(entries, 1000);
-            EXPECT_EQ(e.code, CScriptException::kCannotOpen);
-            EXPECT_EQ(e.lineNumber, 0);
-            EXPECT_EQ(e.column, 0);
-            EXPECT_EQ(e.lineText, "");
+            ExpectCannotOpen(e);
+        } else {
+            EXPECT_FALSE(e);
+            EXPECT_EQ(entries, 1000);
         }
         EXPECT_TRUE(disk.Failed());
     }

@@ -60,13 +60,8 @@ TEST(ExtractionTest, NoFreeNameFailsWithTheNameCutAtItsLastDot) {
     MakeDirs(dir / "x.y");
     for (char digit = '1'; digit <= '9'; ++digit)
         MakeDirs(dir / "x." + digit);
-    try {
-        ExtractArchive(archive, dir / "x.y.kpak");
-        FAIL() << "no exception";
-    } catch (const CArchiverException& e) {
-        EXPECT_EQ(e.code, CArchiverException::kCannotMakeDirectory);
-        EXPECT_EQ(e.subject, dir / "x");
-    }
+    EXPECT_TRUE(Throws<CArchiverException>([&] { ExtractArchive(archive, dir / "x.y.kpak"); },
+                                           CArchiverException::kCannotMakeDirectory, dir / "x"));
     EXPECT_FALSE(Exists(dir / "x"));
     EXPECT_TRUE(IsEmptyDirectory(dir / "x.y"));
     EXPECT_TRUE(IsEmptyDirectory(dir / "x.9"));
@@ -76,13 +71,9 @@ TEST(ExtractionTest, MissingParentFailsWithoutCreatingAnything) {
     XALArc::CArchive archive(false);
     AddFile(archive, "/a.bin", "a");
     TempDir dir;
-    try {
-        ExtractArchive(archive, dir / "a/b");
-        FAIL() << "no exception";
-    } catch (const XALFcl::CFileException& e) {
-        EXPECT_EQ(e.code, XALFcl::CFileException::kCannotCreateDirectory);
-        EXPECT_EQ(e.subject, dir / "a/b");
-    }
+    EXPECT_TRUE(Throws<XALFcl::CFileException>([&] { ExtractArchive(archive, dir / "a/b"); },
+                                               XALFcl::CFileException::kCannotCreateDirectory,
+                                               dir / "a/b"));
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
@@ -91,12 +82,7 @@ TEST(ExtractionTest, UnsafeNameIsRefusedBeforeAnythingIsCreated) {
     AddFile(archive, "/a.bin", "a");
     AddFile(archive, "/d/a\\b", "escape");
     TempDir dir;
-    try {
-        ExtractArchive(archive, dir / "out");
-        FAIL() << "no exception";
-    } catch (const XALArc::CArcException& e) {
-        EXPECT_EQ(e.code, XALArc::CArcException::kInvalidFileName);
-        EXPECT_EQ(e.subject, "/d/a\\b");
-    }
+    EXPECT_TRUE(Throws<XALArc::CArcException>([&] { ExtractArchive(archive, dir / "out"); },
+                                              XALArc::CArcException::kInvalidFileName, "/d/a\\b"));
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }

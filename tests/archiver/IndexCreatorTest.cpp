@@ -133,13 +133,9 @@ TEST_F(IndexCreatorTest, PrefixAndHeaderPathFormTheBaseAndGuard) {
 
 TEST_F(IndexCreatorTest, HeaderThatCannotBeCreatedFailsWithItsPath) {
     XALArc::CArchive archive(false);
-    try {
-        CIndexCreator(archive, "missing/sound.kpix", "KPAK_", false);
-        FAIL() << "no exception";
-    } catch (const XALFcl::CFileException& e) {
-        EXPECT_EQ(e.code, XALFcl::CFileException::kCannotOpen);
-        EXPECT_EQ(e.subject, "missing/sound.kpix");
-    }
+    EXPECT_TRUE(Throws<XALFcl::CFileException>(
+        [&] { CIndexCreator(archive, "missing/sound.kpix", "KPAK_", false); },
+        XALFcl::CFileException::kCannotOpen, "missing/sound.kpix"));
 }
 
 TEST_F(IndexCreatorTest, FailedWriteRemovesThePartlyWrittenHeader) {
@@ -155,18 +151,12 @@ TEST_F(IndexCreatorTest, FailedWriteRemovesThePartlyWrittenHeader) {
     rlimit small = saved;
     small.rlim_cur = 64;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    int code = 0;
-    std::string subject;
-    try {
-        CIndexCreator(archive, "sound.kpix", "KPAK_", false).WriteHeader();
-    } catch (const XALFcl::CFileException& e) {
-        code = e.code;
-        subject = e.subject;
-    }
+    const ::testing::AssertionResult failed = Throws<XALFcl::CFileException>(
+        [&] { CIndexCreator(archive, "sound.kpix", "KPAK_", false).WriteHeader(); },
+        XALFcl::CFileException::kCannotWrite, "sound.kpix");
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(code, XALFcl::CFileException::kCannotWrite);
-    EXPECT_EQ(subject, "sound.kpix");
+    EXPECT_TRUE(failed);
     EXPECT_FALSE(Exists("sound.kpix"));
     EXPECT_EQ(ReadFile("other.kpix"), "");
 }
@@ -175,12 +165,8 @@ TEST_F(IndexCreatorTest, FailedWriteToADeviceLeavesTheDevice) {
     if (!Exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
     XALArc::CArchive archive(false);
-    try {
-        CIndexCreator(archive, "/dev/full", "KPAK_", false).WriteHeader();
-        FAIL() << "no exception";
-    } catch (const XALFcl::CFileException& e) {
-        EXPECT_EQ(e.code, XALFcl::CFileException::kCannotWrite);
-        EXPECT_EQ(e.subject, "/dev/full");
-    }
+    EXPECT_TRUE(Throws<XALFcl::CFileException>(
+        [&] { CIndexCreator(archive, "/dev/full", "KPAK_", false).WriteHeader(); },
+        XALFcl::CFileException::kCannotWrite, "/dev/full"));
     EXPECT_TRUE(Exists("/dev/full"));
 }

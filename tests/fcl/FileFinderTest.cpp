@@ -12,6 +12,7 @@
 using testsupport::MakeDirs;
 using testsupport::SetModTime;
 using testsupport::TempDir;
+using testsupport::Throws;
 using testsupport::WriteFile;
 using XALFcl::CFileException;
 using XALFcl::CFileFinder;
@@ -82,15 +83,9 @@ TEST(FileFinderTest, ReportsKindAndTimeFollowingLinks) {
 TEST(FileFinderTest, UnreadableDirectoryThrowsCannotOpenDirectory) {
     TempDir dir;
     WriteFile(dir / "file", "");
-    for (const std::string& path : {dir / "missing", dir / "file"}) {
-        try {
-            CFileFinder finder(SystemDisk(), path);
-            ADD_FAILURE() << "enumerated " << path;
-        } catch (const CFileException& e) {
-            EXPECT_EQ(e.code, CFileException::kCannotOpenDirectory);
-            EXPECT_EQ(e.subject, path);
-        }
-    }
+    for (const std::string& path : {dir / "missing", dir / "file"})
+        EXPECT_TRUE(Throws<CFileException>([&] { CFileFinder finder(SystemDisk(), path); },
+                                           CFileException::kCannotOpenDirectory, path));
 }
 
 TEST(FileFinderTest, LongPathsAndManyEntriesWork) {

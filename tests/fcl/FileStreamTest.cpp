@@ -12,6 +12,7 @@
 using testsupport::Bytes;
 using testsupport::ReadFile;
 using testsupport::TempDir;
+using testsupport::Throws;
 using testsupport::WriteFile;
 using XALFcl::CFileException;
 using XALFcl::CFileInputStream;
@@ -81,12 +82,7 @@ TEST(FileStreamTest, ReadErrorMarksFailureAndPassesTheException) {
     WriteFile(dir / "in.bin", "abcd");
     CFileInputStream in(SystemDisk(), dir / "in.bin");
     ASSERT_TRUE(in.GetFile().Open(dir / "in.bin", "wb"));
-    try {
-        in.ReadU32();
-        FAIL() << "read a write-only file";
-    } catch (const CFileException& e) {
-        EXPECT_EQ(e.code, CFileException::kCannotLoad);
-    }
+    EXPECT_TRUE(Throws<CFileException>([&] { in.ReadU32(); }, CFileException::kCannotLoad));
     EXPECT_EQ(in.state, CIosBase::kFailure);
 }
 
@@ -100,13 +96,8 @@ TEST(FileStreamTest, WriteErrorMarksFailureButSeekErrorDoesNot) {
         GTEST_SKIP() << "no /dev/full";
     CFileOutputStream out(SystemDisk(), "/dev/full");
     const std::vector<std::uint8_t> block(1 << 20, 0);
-    try {
-        out.Write(block.data(), block.size());
-        FAIL() << "wrote to a full device";
-    } catch (const CFileException& e) {
-        EXPECT_EQ(e.code, CFileException::kCannotWrite);
-        EXPECT_EQ(e.subject, "/dev/full");
-    }
+    EXPECT_TRUE(Throws<CFileException>([&] { out.Write(block.data(), block.size()); },
+                                       CFileException::kCannotWrite, "/dev/full"));
     EXPECT_EQ(out.state, CIosBase::kFailure);
 }
 

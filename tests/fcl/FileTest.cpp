@@ -14,6 +14,7 @@
 
 using testsupport::ReadFile;
 using testsupport::TempDir;
+using testsupport::Throws;
 using testsupport::WriteFile;
 using XALFcl::CFile;
 using XALFcl::CFileException;
@@ -21,25 +22,11 @@ using XALFcl::SystemDisk;
 
 namespace {
 
-// Runs `action` and returns the code and subject of the CFileException it
-// throws; fails the test when it throws none.
-template <typename Action>
-CFileException Thrown(Action action) {
-    try {
-        action();
-    } catch (const CFileException& e) {
-        return e;
-    }
-    ADD_FAILURE() << "no CFileException";
-    return CFileException(0, "");
-}
-
 TEST(FileTest, OpeningAMissingFileThrowsCannotOpenWithThePath) {
     TempDir dir;
     const std::string path = dir / "missing.bin";
-    const CFileException e = Thrown([&] { CFile file(SystemDisk(), path, "rb"); });
-    EXPECT_EQ(e.code, CFileException::kCannotOpen);
-    EXPECT_EQ(e.subject, path);
+    EXPECT_TRUE(Throws<CFileException>([&] { CFile file(SystemDisk(), path, "rb"); },
+                                       CFileException::kCannotOpen, path));
 }
 
 TEST(FileTest, ReadingRefusesDirectoriesAndFifosWithoutBlocking) {
@@ -77,7 +64,8 @@ TEST(FileTest, WritingAFifoNeverWaitsForAReader) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     CFile file(SystemDisk());
     EXPECT_FALSE(file.Open(fifo, "wb"));
-    EXPECT_EQ(Thrown([&] { CFile opened(SystemDisk(), fifo, "wb"); }).subject, fifo);
+    EXPECT_TRUE(Throws<CFileException>([&] { CFile opened(SystemDisk(), fifo, "wb"); },
+                                       CFileException::kCannotOpen, fifo));
 
     const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
@@ -119,13 +107,12 @@ TEST(FileTest, IoErrorsCarryTheirCodeAndTheFileName) {
     const std::string path = dir / "f";
     CFile file(SystemDisk(), path, "wb");
     char byte;
-    EXPECT_EQ(Thrown([&] { file.Read(&byte, 1); }).code, CFileException::kCannotLoad);
-    const CFileException seek = Thrown([&] { file.Seek(-1, SEEK_SET); });
-    EXPECT_EQ(seek.code, CFileException::kCannotSeek);
-    EXPECT_EQ(seek.subject, path);
+    EXPECT_TRUE(Throws<CFileException>([&] { file.Read(&byte, 1); }, CFileException::kCannotLoad));
+    EXPECT_TRUE(
+        Throws<CFileException>([&] { file.Seek(-1, SEEK_SET); }, CFileException::kCannotSeek, path));
     file.Close();
-    EXPECT_EQ(Thrown([&] { file.PutChar('x'); }).code, CFileException::kCannotWrite);
-    EXPECT_EQ(Thrown([&] { file.Tell(); }).code, CFileException::kCannotSeek);
+    EXPECT_TRUE(Throws<CFileException>([&] { file.PutChar('x'); }, CFileException::kCannotWrite));
+    EXPECT_TRUE(Throws<CFileException>([&] { file.Tell(); }, CFileException::kCannotSeek));
 }
 
 TEST(FileTest, FinishReportsAFailedFlushAndClosesAnyway) {
@@ -133,9 +120,8 @@ TEST(FileTest, FinishReportsAFailedFlushAndClosesAnyway) {
         GTEST_SKIP() << "no /dev/full";
     CFile file(SystemDisk(), "/dev/full", "wb");
     file.PutChar('x');
-    const CFileException e = Thrown([&] { file.Finish(); });
-    EXPECT_EQ(e.code, CFileException::kCannotWrite);
-    EXPECT_EQ(e.subject, "/dev/full");
+    EXPECT_TRUE(
+        Throws<CFileException>([&] { file.Finish(); }, CFileException::kCannotWrite, "/dev/full"));
     EXPECT_FALSE(file.IsOpen());
 }
 
@@ -188,11 +174,8 @@ TEST(FileTest, EveryFailedDiskCallBecomesItsCodeAndInterruptedOnesAreCompleted) 
             if (kind.op == CMemoryDisk::Op::Close && n == 2) {
                 EXPECT_EQ(WriteAndReadBack(failing, bytes), bytes);
             } else {
-                const auto e = testsupport::Thrown<CFileException>(
-                    [&] { WriteAndReadBack(failing, bytes); });
-                ASSERT_TRUE(e);
-                EXPECT_EQ(e->code, kind.code);
-                EXPECT_EQ(e->subject, "/f");
+                EXPECT_TRUE(Throws<CFileException>([&] { WriteAndReadBack(failing, bytes); },
+                                                   kind.code, "/f"));
             }
             CMemoryDisk interrupted;
             interrupted.FailAt(n, kind.op, CMemoryDisk::Fault::Interrupted);

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -89,8 +90,8 @@ std::string Bytes(std::initializer_list<int> values);
 std::string U16LE(std::uint32_t v);
 std::string U32LE(std::uint32_t v);
 
-// Runs `action` and returns the exception of type E that it throws; fails
-// the current test when it throws none.
+// Runs `action` and returns the exception of type E that it throws, or
+// nothing when it throws none; an exception of another type passes through.
 template <class E, class Action>
 std::optional<E> Thrown(Action&& action) {
     try {
@@ -98,8 +99,22 @@ std::optional<E> Thrown(Action&& action) {
     } catch (const E& e) {
         return e;
     }
-    ADD_FAILURE() << "no exception was thrown";
     return std::nullopt;
+}
+
+// Whether `action` throws an exception of type E with `code`, and with
+// `subject` when one is given. For EXPECT_TRUE, which then shows what was
+// thrown.
+template <class E, class Action>
+::testing::AssertionResult Throws(Action&& action, std::int32_t code,
+                                  const std::optional<std::string>& subject = std::nullopt) {
+    const std::optional<E> e = Thrown<E>(std::forward<Action>(action));
+    if (!e)
+        return ::testing::AssertionFailure() << "nothing was thrown";
+    if (e->code != code || (subject && e->subject != *subject))
+        return ::testing::AssertionFailure()
+            << "thrown: code " << e->code << ", subject \"" << e->subject << "\"";
+    return ::testing::AssertionSuccess();
 }
 
 } // namespace testsupport
