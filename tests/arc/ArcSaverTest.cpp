@@ -8,8 +8,8 @@
 #include "fcl/File.h"
 #include "fcl/FileStream.h"
 #include "fcl/MemoryDisk.h"
-#include "fcl/MemoryStream.h"
 
+#include "ArchiveMembers.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -26,13 +26,6 @@ using namespace XALArc;
 using namespace testsupport;
 
 namespace {
-
-CFileEntry* AddFile(CArchive& archive, const std::string& path, const std::string& bytes) {
-    CFileEntry* file = archive.CreateFile(path);
-    XALFcl::CMemoryInputStream in(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-    file->Load(in, bytes.size());
-    return file;
-}
 
 std::string Header(std::uint32_t fileSize) {
     return "KPAK" + U16LE(ArcFormat::kByteOrderMark) + U16LE(ArcFormat::kVersion) + U32LE(fileSize)

@@ -4,8 +4,8 @@
 #include "arc/ArchiveImage.h"
 #include "fcl/Exception.h"
 #include "fcl/FileStream.h"
-#include "fcl/MemoryStream.h"
 
+#include "ArchiveMembers.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -28,18 +28,13 @@ protected:
         for (std::uint64_t i = 0; i < 2 * CArchiveImage::kChunkSize + 12345; ++i)
             big.push_back(static_cast<char>((i * 7 + i / 4093) & 0xFF));
         CArchive source(false);
-        Add(source, "/a.bin", "alpha");
-        Add(source, "/empty.bin", "");
-        Add(source, "/d/big.bin", big);
-        Add(source, "/d/e/z.bin", "zz");
+        AddFile(source, "/a.bin", "alpha");
+        AddFile(source, "/empty.bin", "");
+        AddFile(source, "/d/big.bin", big);
+        AddFile(source, "/d/e/z.bin", "zz");
         CArcSaver(source, 32, true, false).Save(path);
         original = ReadFile(path);
         CArcLoader(loaded).Load(path);
-    }
-
-    static void Add(CArchive& archive, const std::string& member, const std::string& bytes) {
-        XALFcl::CMemoryInputStream in(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-        archive.CreateFile(member)->Load(in, bytes.size());
     }
 
     // Compares the loaded /d/big.bin with `bytes` as a disk file.

@@ -3,6 +3,7 @@
 #include "arc/Archive.h"
 #include "fcl/MemoryStream.h"
 
+#include "ArchiveMembers.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 using namespace XALArc;
+using testsupport::Fill;
 using testsupport::Throws;
 
 namespace {
@@ -22,11 +24,6 @@ std::vector<std::string> ChildNames(CDirEntry& dir) {
     for (CArcEntry* e = dir.entries.First(); e != nullptr; e = dir.entries.Next(e))
         names.push_back(e->name);
     return names;
-}
-
-void Fill(CFileEntry* file, const std::string& bytes) {
-    XALFcl::CMemoryInputStream in(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-    file->Load(in, bytes.size());
 }
 
 TEST(ArchiveTree, PathResolutionFollowsTheRootAndComponentRules) {
@@ -127,7 +124,7 @@ TEST(ArchiveTree, CountingAndRemovingEmptyDirectories) {
 TEST(ArchiveTree, CompareNeedsEqualNonEmptyContents) {
     CArchive archive(false);
     CFileEntry* f = archive.CreateFile("/f");
-    Fill(f, std::string("ab\x80", 3));
+    Fill(*f, std::string("ab\x80", 3));
     const std::string same("ab\x80", 3), other("ab\x81", 3);
     XALFcl::CMemoryInputStream s1(same.data(), 3), s2(other.data(), 3), s3(same.data(), 3);
     EXPECT_TRUE(f->Compare(s1, 3));
@@ -137,7 +134,7 @@ TEST(ArchiveTree, CompareNeedsEqualNonEmptyContents) {
     CFileEntry* empty = archive.CreateFile("/e");
     XALFcl::CMemoryInputStream none(same.data(), 0);
     EXPECT_FALSE(empty->Compare(none, 0));
-    Fill(empty, "");
+    Fill(*empty, "");
     EXPECT_FALSE(empty->Compare(none, 0));
 }
 

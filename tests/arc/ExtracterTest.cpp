@@ -3,8 +3,8 @@
 #include "arc/ArcException.h"
 #include "arc/Archive.h"
 #include "fcl/Exception.h"
-#include "fcl/MemoryStream.h"
 
+#include "ArchiveMembers.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +17,6 @@ using namespace XALArc;
 using namespace testsupport;
 
 namespace {
-
-void AddFile(CArchive& archive, const std::string& path, const std::string& bytes) {
-    CFileEntry* file = archive.CreateFile(path);
-    XALFcl::CMemoryInputStream in(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-    file->Load(in, bytes.size());
-}
 
 // Whether CheckExtractableNames refuses `archive`, naming `path`.
 ::testing::AssertionResult Refuses(CArchive& archive, const std::string& path) {

@@ -4,8 +4,8 @@
 #include "arc/Archive.h"
 #include "archiver/ArchiverException.h"
 #include "fcl/Exception.h"
-#include "fcl/MemoryStream.h"
 
+#include "ArchiveMembers.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -16,12 +16,6 @@
 using namespace testsupport;
 
 namespace {
-
-void AddFile(XALArc::CArchive& archive, const std::string& path, const std::string& bytes) {
-    XALArc::CFileEntry* file = archive.CreateFile(path);
-    XALFcl::CMemoryInputStream in(bytes.data(), static_cast<std::int64_t>(bytes.size()));
-    file->Load(in, bytes.size());
-}
 
 bool IsEmptyDirectory(const std::string& path) {
     return std::filesystem::is_directory(path) && std::filesystem::is_empty(path);

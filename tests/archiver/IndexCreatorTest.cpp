@@ -2,8 +2,8 @@
 
 #include "arc/Archive.h"
 #include "fcl/Exception.h"
-#include "fcl/MemoryStream.h"
 
+#include "ArchiveMembers.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +20,6 @@ using namespace testsupport;
 using XALArchiver::CIndexCreator;
 
 namespace {
-
-void AddFile(XALArc::CArchive& archive, const std::string& path) {
-    XALArc::CFileEntry* file = archive.CreateFile(path);
-    XALFcl::CMemoryInputStream in("x", 1);
-    file->Load(in, 1);
-}
 
 // Header paths are relative, as the driver forms them from the archive
 // path, so each test runs in a fresh current directory.
@@ -58,8 +52,8 @@ protected:
 
 TEST_F(IndexCreatorTest, WritesTheWholeHeader) {
     XALArc::CArchive archive(false);
-    AddFile(archive, "/a.bin");
-    AddFile(archive, "/data/x.bin");
+    AddFile(archive, "/a.bin", "x");
+    AddFile(archive, "/data/x.bin", "x");
     const std::string text = Write(archive, "sound.kpix");
     const std::regex expected(
         "/\\*{77}\n"
@@ -86,9 +80,9 @@ TEST_F(IndexCreatorTest, WritesTheWholeHeader) {
 
 TEST_F(IndexCreatorTest, LongSymbolsCarryTheDirectoryPath) {
     XALArc::CArchive archive(false);
-    AddFile(archive, "/a.bin");
-    AddFile(archive, "/data/x.bin");
-    AddFile(archive, "/data/sub/x.bin");
+    AddFile(archive, "/a.bin", "x");
+    AddFile(archive, "/data/x.bin", "x");
+    AddFile(archive, "/data/sub/x.bin", "x");
     const std::string tail = Tail(archive, "KPAK_", true);
     EXPECT_NE(tail.find("enum {\n\tKPAK_sound_a_bin = 0,\n\tKPAK_sound_data_x_bin = 1,\n"
                         "\tKPAK_sound_data_sub_x_bin = 2\n};\n"),
@@ -105,10 +99,10 @@ TEST_F(IndexCreatorTest, EmptyArchiveGivesAnEmptyEnumLine) {
 
 TEST_F(IndexCreatorTest, NamesBecomeIdentifiers) {
     XALArc::CArchive archive(false);
-    AddFile(archive, "/_a.bin");
-    AddFile(archive, "/a.bin");
-    AddFile(archive, "/1.bin");
-    AddFile(archive, "/caf\xC3\xA9-x.bin");
+    AddFile(archive, "/_a.bin", "x");
+    AddFile(archive, "/a.bin", "x");
+    AddFile(archive, "/1.bin", "x");
+    AddFile(archive, "/caf\xC3\xA9-x.bin", "x");
     const std::string tail = Tail(archive);
     EXPECT_NE(tail.find("\tKPAK_sound_a_bin = 0,\n\tKPAK_sound_a_bin = 1,\n"
                         "\tKPAK_sound_1_bin = 2,\n\tKPAK_sound_caf___x_bin = 3\n"),
@@ -118,7 +112,7 @@ TEST_F(IndexCreatorTest, NamesBecomeIdentifiers) {
 
 TEST_F(IndexCreatorTest, PrefixAndHeaderPathFormTheBaseAndGuard) {
     XALArc::CArchive archive(false);
-    AddFile(archive, "/a.bin");
+    AddFile(archive, "/a.bin", "x");
     EXPECT_NE(Tail(archive, "9x").find("#ifndef _9XSOUND_KPIX_\n"), std::string::npos);
     EXPECT_NE(Tail(archive, "9x").find("\t_9xsound_a_bin = 0\n"), std::string::npos);
     EXPECT_NE(Tail(archive, "").find("#ifndef SOUND_KPIX_\n"), std::string::npos);
@@ -140,7 +134,7 @@ TEST_F(IndexCreatorTest, HeaderThatCannotBeCreatedFailsWithItsPath) {
 
 TEST_F(IndexCreatorTest, FailedWriteRemovesThePartlyWrittenHeader) {
     XALArc::CArchive archive(false);
-    AddFile(archive, "/a.bin");
+    AddFile(archive, "/a.bin", "x");
     WriteFile("sound.kpix", "previous header");
     // A second name of the header file must not keep the partial text.
     ASSERT_EQ(link("sound.kpix", "other.kpix"), 0);
