@@ -1,9 +1,9 @@
 #include "arc/ArcException.h"
-#include "arc/ArcFormat.h"
 #include "arc/ArcLoader.h"
 #include "arc/Archive.h"
 #include "fcl/Exception.h"
 
+#include "ArcBytes.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,58 +14,12 @@
 #include <vector>
 
 using namespace XALArc;
+using namespace arcbytes;
 using testsupport::Bytes;
 using testsupport::U16LE;
 using testsupport::U32LE;
 
 namespace {
-
-// Block kinds as 32-bit values: stored little-endian they read "BTAF",
-// "BTNF" and "GMIF".
-constexpr std::uint32_t kFat = ArcFormat::kKindFat;
-constexpr std::uint32_t kNames = ArcFormat::kKindNames;
-constexpr std::uint32_t kImage = ArcFormat::kKindImage;
-
-// The byte order of every field of a crafted archive except the magic.
-struct Order {
-    bool big;
-    std::string U16(std::uint32_t v) const {
-        return big ? Bytes({static_cast<int>(v >> 8), static_cast<int>(v)}) : U16LE(v);
-    }
-    std::string U32(std::uint32_t v) const {
-        return big ? U16(v >> 16) + U16(v & 0xFFFF) : U32LE(v);
-    }
-};
-const Order kLE{false};
-const Order kBE{true};
-
-// Magic, byte-order mark, version 1.0, file size (not checked), header
-// size, block count.
-std::string Header(const Order& o, std::uint16_t blocks,
-                   std::uint16_t headerSize = ArcFormat::kHeaderSize) {
-    const std::string mark = o.big ? Bytes({0xFF, 0xFE}) : Bytes({0xFE, 0xFF});
-    return "KPAK" + mark + o.U16(ArcFormat::kVersion) + o.U32(0) + o.U16(headerSize)
-        + o.U16(blocks);
-}
-
-std::string Block(const Order& o, std::uint32_t kind, const std::string& contents) {
-    const auto size = static_cast<std::uint32_t>(ArcFormat::kBlockHeaderSize + contents.size());
-    return o.U32(kind) + o.U32(size) + contents;
-}
-
-// File count, reserved 0, then one {start, end} record per file.
-std::string Fat(const Order& o, const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges) {
-    std::string bytes = o.U16(static_cast<std::uint32_t>(ranges.size())) + o.U16(0);
-    for (const auto& [start, end] : ranges)
-        bytes += o.U32(start) + o.U32(end);
-    return bytes;
-}
-
-// A directory table entry: sub-table offset, first file ID, parent or count.
-std::string Dir(const Order& o, std::uint32_t subTable, std::uint16_t firstFile,
-                std::uint16_t third) {
-    return o.U32(subTable) + o.U16(firstFile) + o.U16(third);
-}
 
 std::string Archive(const Order& o, const std::string& fat, const std::string& names,
                     const std::string& image) {
@@ -74,8 +28,7 @@ std::string Archive(const Order& o, const std::string& fat, const std::string& n
 
 // A root holding only the files of `subTable` (which ends with 0), with the
 // contents of `image`.
-std::string RootOnly(const std::string& subTable,
-                     const std::vector<std::pair<std::uint32_t, std::uint32_t>>& ranges,
+std::string RootOnly(const std::string& subTable, const Ranges& ranges,
                      const std::string& image = "abcdefgh") {
     return Archive(kLE, Fat(kLE, ranges), Dir(kLE, 8, 0, 1) + subTable, image);
 }
@@ -166,7 +119,7 @@ TEST_F(ArcLoaderTest, BigEndianMarkMakesLittleEndianBlockKindsUnknown) {
 
 TEST_F(ArcLoaderTest, SkipsExtraHeaderBytesAndUnknownBlocksAndKeepsTheLastBlockOfAKind) {
     const std::string names = Dir(kLE, 8, 0, 1) + Bytes({0x01, 'f', 0x00, 0xFF});
-    Load(Header(kLE, 6, 20) + "\xFF\xFF\xFF\xFF" + Block(kLE, 0x4B4E554A, "junk")
+    Load(Header(kLE, 6, 0, 20) + "\xFF\xFF\xFF\xFF" + Block(kLE, 0x4B4E554A, "junk")
          + Block(kLE, kImage, "old!") + Block(kLE, kFat, Fat(kLE, {{0, 4}}))
          + Block(kLE, 0, "") + Block(kLE, kNames, names) + Block(kLE, kImage, "new!"));
     EXPECT_EQ(Dump(archive.root), "f=new!");
@@ -243,7 +196,7 @@ TEST_F(ArcLoaderTest, RefusesEveryUnsafeStructureAsInvalid) {
         {"block size below 8", Header(kLE, 1) + kLE.U32(kFat) + kLE.U32(4) + "abcd"},
         {"block past the end of the file", good.substr(0, good.size() - 1)},
         {"block header past the end of the file", Header(kLE, 4) + good.substr(16)},
-        {"header size past the end of the file", Header(kLE, 3, 400) + good.substr(16)},
+        {"header size past the end of the file", Header(kLE, 3, 0, 400) + good.substr(16)},
         {"no root directory entry", Archive(kLE, Fat(kLE, {}), std::string(4, '\0'), "")},
         {"sub-table offset past the data", Archive(kLE, Fat(kLE, {}), Dir(kLE, 8, 0, 1), "")},
         {"sub-table without end byte", withSubTable(Bytes({0x01, 'f'}))},
@@ -277,7 +230,7 @@ TEST_F(ArcLoaderTest, RefusesMoreThan65535FileNames) {
     std::string subTable;
     for (int i = 0; i < 65536; ++i)
         subTable += Bytes({0x01, 'f'});
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> ranges(65536, {0, 0});
+    Ranges ranges(65536, {0, 0});
     EXPECT_TRUE(
         LoadFails(RootOnly(subTable + Bytes({0x00}), ranges), CArcException::kInvalidArchive));
 }

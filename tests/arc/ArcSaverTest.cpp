@@ -1,7 +1,6 @@
 #include "arc/ArcSaver.h"
 
 #include "arc/ArcException.h"
-#include "arc/ArcFormat.h"
 #include "arc/Archive.h"
 #include "arc/ArchiveImage.h"
 #include "fcl/Exception.h"
@@ -9,6 +8,7 @@
 #include "fcl/FileStream.h"
 #include "fcl/MemoryDisk.h"
 
+#include "ArcBytes.h"
 #include "ArchiveMembers.h"
 #include "TestSupport.h"
 
@@ -24,25 +24,9 @@
 
 using namespace XALArc;
 using namespace testsupport;
+using namespace arcbytes;
 
 namespace {
-
-std::string Header(std::uint32_t fileSize) {
-    return "KPAK" + U16LE(ArcFormat::kByteOrderMark) + U16LE(ArcFormat::kVersion) + U32LE(fileSize)
-        + U16LE(ArcFormat::kHeaderSize) + U16LE(ArcFormat::kBlockCount);
-}
-
-std::string BlockHeader(const char* kind, std::uint32_t size) {
-    return kind + U32LE(size);
-}
-
-std::string DirEntry(std::uint32_t subTable, std::uint16_t firstFile, std::uint16_t third) {
-    return U32LE(subTable) + U16LE(firstFile) + U16LE(third);
-}
-
-std::string Pad(std::size_t n) {
-    return std::string(n, static_cast<char>(ArcFormat::kPadding));
-}
 
 std::string SaveAndRead(CArchive& archive, std::int32_t alignment, bool withNameTable = true) {
     TempDir dir;
@@ -52,20 +36,20 @@ std::string SaveAndRead(CArchive& archive, std::int32_t alignment, bool withName
 
 TEST(ArcSaverLayout, EmptyArchiveIsFiftySixBytes) {
     CArchive archive;
-    const std::string expected = Header(56)
-        + BlockHeader("BTAF", 12) + U16LE(0) + U16LE(0)
-        + BlockHeader("BTNF", 20) + DirEntry(8, 0, 1) + Bytes({0}) + Pad(3)
-        + BlockHeader("GMIF", 8);
+    const std::string expected = Header(kLE, 3, 56)
+        + BlockHeader(kLE, kFat, 12) + Fat(kLE, {})
+        + BlockHeader(kLE, kNames, 20) + Dir(kLE, 8, 0, 1) + Bytes({0}) + Pad(3)
+        + BlockHeader(kLE, kImage, 8);
     EXPECT_EQ(SaveAndRead(archive, 4), expected);
 }
 
 TEST(ArcSaverLayout, OneFileArchiveIsSeventyTwoBytes) {
     CArchive archive;
     AddFile(archive, "/a", "hello");
-    const std::string expected = Header(72)
-        + BlockHeader("BTAF", 20) + U16LE(1) + U16LE(0) + U32LE(0) + U32LE(5)
-        + BlockHeader("BTNF", 20) + DirEntry(8, 0, 1) + Bytes({0x01, 'a', 0x00}) + Pad(1)
-        + BlockHeader("GMIF", 16) + "hello" + Pad(3);
+    const std::string expected = Header(kLE, 3, 72)
+        + BlockHeader(kLE, kFat, 20) + Fat(kLE, {{0, 5}})
+        + BlockHeader(kLE, kNames, 20) + Dir(kLE, 8, 0, 1) + Bytes({0x01, 'a', 0x00}) + Pad(1)
+        + BlockHeader(kLE, kImage, 16) + "hello" + Pad(3);
     EXPECT_EQ(SaveAndRead(archive, 4), expected);
 }
 
@@ -82,18 +66,16 @@ TEST(ArcSaverLayout, NestedDirectoriesAreNumberedInWalkOrder) {
     CFileEntry* x = AddFile(archive, "/s1/x", "XXX");
     CFileEntry* y = AddFile(archive, "/s1/d/y", "YYYY");
 
-    const std::string expected = Header(160)
-        + BlockHeader("BTAF", 52) + U16LE(5) + U16LE(0)
-        + U32LE(0) + U32LE(1) + U32LE(4) + U32LE(6) + U32LE(8) + U32LE(11)
-        + U32LE(12) + U32LE(16) + U32LE(16) + U32LE(16)
-        + BlockHeader("BTNF", 68)
-        + DirEntry(32, 0, 4) + DirEntry(47, 2, 0xF000) + DirEntry(54, 3, 0xF001)
-        + DirEntry(57, 4, 0xF000)
+    const std::string expected = Header(kLE, 3, 160)
+        + BlockHeader(kLE, kFat, 52) + Fat(kLE, {{0, 1}, {4, 6}, {8, 11}, {12, 16}, {16, 16}})
+        + BlockHeader(kLE, kNames, 68)
+        + Dir(kLE, 32, 0, 4) + Dir(kLE, 47, 2, 0xF000) + Dir(kLE, 54, 3, 0xF001)
+        + Dir(kLE, 57, 4, 0xF000)
         + Bytes({0x01, 'a', 0x82, 's', '1', 0x01, 0xF0, 0x01, 'b', 0x82, 's', '2', 0x03, 0xF0, 0})
         + Bytes({0x01, 'x', 0x81, 'd', 0x02, 0xF0, 0})
         + Bytes({0x01, 'y', 0})
         + Bytes({0x01, 'z', 0})
-        + BlockHeader("GMIF", 24) + "A" + Pad(3) + "BB" + Pad(2) + "XXX" + Pad(1) + "YYYY";
+        + BlockHeader(kLE, kImage, 24) + "A" + Pad(3) + "BB" + Pad(2) + "XXX" + Pad(1) + "YYYY";
     EXPECT_EQ(SaveAndRead(archive, 4), expected);
 
     EXPECT_EQ(a->id, 0u);
@@ -120,12 +102,11 @@ TEST(ArcSaverLayout, EveryAlignmentPadsNameTableAndContents) {
         AddFile(archive, "/a", "hello");
         AddFile(archive, "/bb", "xyz");
         const std::uint32_t contentStart = 44 + c.btnfSize + 8;
-        const std::string expected = Header(contentStart + c.imageSize)
-            + BlockHeader("BTAF", 28) + U16LE(2) + U16LE(0)
-            + U32LE(0) + U32LE(5) + U32LE(c.secondStart) + U32LE(c.secondStart + 3)
-            + BlockHeader("BTNF", c.btnfSize) + DirEntry(8, 0, 1)
+        const std::string expected = Header(kLE, 3, contentStart + c.imageSize)
+            + BlockHeader(kLE, kFat, 28) + Fat(kLE, {{0, 5}, {c.secondStart, c.secondStart + 3}})
+            + BlockHeader(kLE, kNames, c.btnfSize) + Dir(kLE, 8, 0, 1)
             + Bytes({0x01, 'a', 0x02, 'b', 'b', 0}) + Pad(c.btnfSize - 22)
-            + BlockHeader("GMIF", c.imageSize + 8)
+            + BlockHeader(kLE, kImage, c.imageSize + 8)
             + "hello" + Pad(c.secondStart - 5) + "xyz" + Pad(c.imageSize - c.secondStart - 3);
         EXPECT_EQ(SaveAndRead(archive, c.alignment), expected) << "alignment " << c.alignment;
         EXPECT_EQ(contentStart % static_cast<std::uint32_t>(c.alignment), 0u);
@@ -136,11 +117,10 @@ TEST(ArcSaverLayout, WithoutNameTableOnlyTheRootEntryIsWritten) {
     CArchive archive(false);
     AddFile(archive, "/a", "hello");
     AddFile(archive, "/d/b", "!");
-    const std::string expected = Header(160)
-        + BlockHeader("BTAF", 28) + U16LE(2) + U16LE(0)
-        + U32LE(0) + U32LE(5) + U32LE(32) + U32LE(33)
-        + BlockHeader("BTNF", 44) + DirEntry(4, 0, 1) + Pad(28)
-        + BlockHeader("GMIF", 72) + "hello" + Pad(27) + "!" + Pad(31);
+    const std::string expected = Header(kLE, 3, 160)
+        + BlockHeader(kLE, kFat, 28) + Fat(kLE, {{0, 5}, {32, 33}})
+        + BlockHeader(kLE, kNames, 44) + Dir(kLE, 4, 0, 1) + Pad(28)
+        + BlockHeader(kLE, kImage, 72) + "hello" + Pad(27) + "!" + Pad(31);
     EXPECT_EQ(SaveAndRead(archive, 32, false), expected);
 }
 
