@@ -1,3 +1,5 @@
+#include "TrovelTest.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -9,21 +11,7 @@ using namespace testsupport;
 
 namespace {
 
-const char* const kBanner = "QUORVANE VELKO-System Archiver ver 1.1.0w\n\n";
-const char* const kListHead = "\nfileID:  byte(s) name\n----------------------------------------\n";
-
-class TrovelArchive : public ::testing::Test {
-protected:
-    RunResult Trovel(const std::vector<std::string>& args) { return testsupport::Run(TROVEL_EXE, args, dir.path()); }
-    void Write(const std::string& rel, const std::string& bytes) {
-        const std::size_t slash = rel.rfind('/');
-        if (slash != std::string::npos)
-            MakeDirs(dir / rel.substr(0, slash));
-        WriteFile(dir / rel, bytes);
-    }
-    std::string Read(const std::string& rel) { return ReadFile(dir / rel); }
-    TempDir dir;
-};
+using TrovelArchive = TrovelTest;
 
 // The smallest archive with one member: /a holding "hello", alignment 4.
 std::string OneFileArchive() {
@@ -191,7 +179,7 @@ TEST_F(TrovelArchive, VeryDeepMissingOperandFailsCleanlyOnASmallStack) {
     for (int i = 1; i < 65500; ++i)
         deep += "/a";
     const RunResult r = testsupport::Run(
-        "/bin/sh", {"-c", "ulimit -s 1024 && exec \"$0\" \"$@\"", TROVEL_EXE, "-c", "t", deep},
+        "/bin/sh", {"-c", "ulimit -s 1024 && exec \"$0\" \"$@\"", program, "-c", "t", deep},
         dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, deep + ": Cannot open directory.\n");

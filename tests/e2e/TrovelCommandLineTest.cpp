@@ -1,12 +1,11 @@
+#include "TrovelTest.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-using testsupport::Run;
-using testsupport::TempDir;
 
 namespace {
 
@@ -52,27 +51,23 @@ const char* const kUsage =
     "\n"
     "\n";
 
-testsupport::RunResult Trovel(const TempDir& dir, const std::vector<std::string>& args) {
-    return Run(TROVEL_EXE, args, dir.path());
-}
+using TrovelCommandLine = TrovelTest;
 
-TEST(TrovelCommandLine, HelpPrintsUsageAndFails) {
-    TempDir dir;
+TEST_F(TrovelCommandLine, HelpPrintsUsageAndFails) {
     for (const char* help : {"-h", "--help"}) {
-        auto r = Trovel(dir, {help});
+        auto r = Trovel({help});
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, kUsage);
         EXPECT_EQ(r.err, "");
     }
     // Nothing runs with -h, so the other options are ignored.
-    auto r = Trovel(dir, {"-c", "-h", "arc.kpak", "."});
+    auto r = Trovel({"-c", "-h", "arc.kpak", "."});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, kUsage);
     EXPECT_FALSE(testsupport::Exists(dir / "arc.kpak"));
 }
 
-TEST(TrovelCommandLine, EveryUsageErrorPrintsUsageAndTouchesNothing) {
-    TempDir dir;
+TEST_F(TrovelCommandLine, EveryUsageErrorPrintsUsageAndTouchesNothing) {
     const std::vector<std::vector<std::string>> cases = {
         {},
         {"-c"},
@@ -92,7 +87,7 @@ TEST(TrovelCommandLine, EveryUsageErrorPrintsUsageAndTouchesNothing) {
         {"-c", "--unknown=\xff", "arc"},
     };
     for (const auto& args : cases) {
-        auto r = Trovel(dir, args);
+        auto r = Trovel(args);
         EXPECT_EQ(r.status, 1) << (args.empty() ? "(none)" : args[0]);
         EXPECT_EQ(r.out, kUsage);
         EXPECT_EQ(r.err, "");

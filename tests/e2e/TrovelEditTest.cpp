@@ -1,3 +1,5 @@
+#include "TrovelTest.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,23 +15,14 @@ using namespace testsupport;
 
 namespace {
 
-const char* const kBanner = "QUORVANE VELKO-System Archiver ver 1.1.0w\n\n";
-const char* const kListHead = "\nfileID:  byte(s) name\n----------------------------------------\n";
 constexpr std::int64_t kT0 = 1700000000;
 
-class TrovelEdit : public ::testing::Test {
+// Every file written is dated kT0 unless told otherwise.
+class TrovelEdit : public TrovelTest {
 protected:
-    RunResult Trovel(const std::vector<std::string>& args) {
-        return testsupport::Run(TROVEL_EXE, args, dir.path());
+    void Write(const std::string& rel, const std::string& bytes, std::int64_t time = kT0) const {
+        TrovelTest::Write(rel, bytes, time);
     }
-    void Write(const std::string& rel, const std::string& bytes, std::int64_t time = kT0) {
-        const std::size_t slash = rel.rfind('/');
-        if (slash != std::string::npos)
-            MakeDirs(dir / rel.substr(0, slash));
-        WriteFile(dir / rel, bytes);
-        SetModTime(dir / rel, time);
-    }
-    std::string Read(const std::string& rel) { return ReadFile(dir / rel); }
     // data/a.bin, data/b.bin, data/sub/c.bin packed into arc.kpak, which is
     // dated a minute after them.
     void MakeArchive() {
@@ -39,7 +32,6 @@ protected:
         ASSERT_EQ(Trovel({"-c", "arc", "data"}).status, 0);
         SetModTime(dir / "arc.kpak", kT0 + 60);
     }
-    TempDir dir;
 };
 
 TEST_F(TrovelEdit, ReplaceWithTimeUpdatesOnlyStrictlyNewerFiles) {
@@ -137,10 +129,6 @@ TEST_F(TrovelEdit, FailedDeleteChangesNothing) {
     EXPECT_FALSE(Exists(dir / "arc.@@@"));
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(TrovelEdit, DeleteTakesArchivePathsFromScripts) {
     MakeArchive();
     Write("del/list.txt", "; members to drop\n\"ignored.bin\", \"\\data\\sub\\c.bin\"\n\"data/a.bin\"\n");
@@ -148,10 +136,6 @@ TEST_F(TrovelEdit, DeleteTakesArchivePathsFromScripts) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, std::string(kListHead) + "<DIR> :        0 /data/\n     0:        4 /data/b.bin\n");
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(TrovelEdit, SavingALoadedArchiveAgainGivesTheSameBytes) {
     MakeArchive();

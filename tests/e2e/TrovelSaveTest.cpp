@@ -1,3 +1,5 @@
+#include "TrovelTest.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,24 +19,17 @@ namespace {
 
 // Two runs saving at once: one (A) is stopped with SIGSTOP while it writes
 // its temporary file, the test acts, and A is continued or killed.
-class TrovelSave : public ::testing::Test {
+class TrovelSave : public TrovelTest {
 protected:
     void SetUp() override {
         // Large enough that a save is caught while it writes.
-        MakeDirs(dir / "big");
         for (char c : {'a', 'b', 'c', 'd'})
-            WriteFile(dir / (std::string("big/") + c + ".bin"), std::string(16 << 20, c));
-        MakeDirs(dir / "old");
-        WriteFile(dir / "old/o.bin", "old");
-        MakeDirs(dir / "small");
-        WriteFile(dir / "small/s.bin", "s");
+            Write(std::string("big/") + c + ".bin", std::string(16 << 20, c));
+        Write("old/o.bin", "old");
+        Write("small/s.bin", "s");
         MakeDirs(dir / "a.d");
         ASSERT_EQ(Trovel({"-c", "old", "old"}).status, 0);
-        oldBytes = ReadFile(dir / "old.kpak");
-    }
-
-    RunResult Trovel(const std::vector<std::string>& args) {
-        return testsupport::Run(TROVEL_EXE, args, dir.path());
+        oldBytes = Read("old.kpak");
     }
 
     std::int64_t Size(const std::string& rel) {
@@ -48,8 +43,8 @@ protected:
     // and started again.
     std::unique_ptr<Process> SaveAndStop(const std::string& archive, const std::string& temp) {
         for (int attempt = 0; attempt < 5; ++attempt) {
-            WriteFile(dir / archive, oldBytes);
-            auto run = std::make_unique<Process>(TROVEL_EXE, std::vector<std::string>{"-c", archive, "big"},
+            Write(archive, oldBytes);
+            auto run = std::make_unique<Process>(program, std::vector<std::string>{"-c", archive, "big"},
                                                  dir.path());
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kRunTimeoutSeconds);
             while (!run->Ended() && Size(temp) <= 0) {
@@ -71,10 +66,9 @@ protected:
     // What "trovel -c <archive> big" writes.
     std::string BigArchive() {
         EXPECT_EQ(Trovel({"-c", "ref", "big"}).status, 0);
-        return ReadFile(dir / "ref.kpak");
+        return Read("ref.kpak");
     }
 
-    TempDir dir;
     std::string oldBytes;
 };
 
@@ -93,13 +87,13 @@ TEST_F(TrovelSave, RunMeetingTheTemporaryFileOfALiveRunFailsAndChangesNothing) {
         EXPECT_EQ(r.status, 1) << c.archiveB;
         EXPECT_EQ(r.err, c.temp + ": Cannot open file.\n");
         EXPECT_EQ(Size(c.temp), written);
-        EXPECT_TRUE(ReadFile(dir / c.archiveA) == oldBytes);
+        EXPECT_TRUE(Read(c.archiveA) == oldBytes);
         EXPECT_TRUE(c.archiveB == c.archiveA || !Exists(dir / c.archiveB));
 
         a->Continue();
         r = a->Wait();
         EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(ReadFile(dir / c.archiveA) == bigArchive) << c.archiveA;
+        EXPECT_TRUE(Read(c.archiveA) == bigArchive) << c.archiveA;
         EXPECT_FALSE(Exists(dir / c.temp));
     }
 }
@@ -113,13 +107,13 @@ TEST_F(TrovelSave, RunWhoseTemporaryFileWasTakenAwayFails) {
         ASSERT_TRUE(a);
         ASSERT_EQ(std::rename((dir / "arc.@@@").c_str(), (dir / "moved").c_str()), 0);
         if (replaced)
-            WriteFile(dir / "arc.@@@", "FOREIGN");
+            Write("arc.@@@", "FOREIGN");
         a->Continue();
         const RunResult r = a->Wait();
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "arc.@@@: Cannot write to file.\n");
-        EXPECT_TRUE(ReadFile(dir / "arc.kpak") == oldBytes);
-        EXPECT_EQ(Exists(dir / "arc.@@@") ? ReadFile(dir / "arc.@@@") : "", replaced ? "FOREIGN" : "");
+        EXPECT_TRUE(Read("arc.kpak") == oldBytes);
+        EXPECT_EQ(Exists(dir / "arc.@@@") ? Read("arc.@@@") : "", replaced ? "FOREIGN" : "");
         std::remove((dir / "arc.@@@").c_str());
     }
 }
@@ -130,11 +124,11 @@ TEST_F(TrovelSave, LeftoverOfAKilledRunIsReplaced) {
     a->Kill();
     EXPECT_EQ(a->Wait().status, 128 + 9);
     EXPECT_TRUE(Exists(dir / "arc.@@@"));
-    EXPECT_TRUE(ReadFile(dir / "arc.kpak") == oldBytes);
+    EXPECT_TRUE(Read("arc.kpak") == oldBytes);
 
     const RunResult r = Trovel({"-c", "arc", "old"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(ReadFile(dir / "arc.kpak") == oldBytes);
+    EXPECT_TRUE(Read("arc.kpak") == oldBytes);
     EXPECT_FALSE(Exists(dir / "arc.@@@"));
 }
 

@@ -1,3 +1,5 @@
+#include "TrovelTest.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -11,24 +13,12 @@ using namespace testsupport;
 
 namespace {
 
-const char* const kListHead = "\nfileID:  byte(s) name\n----------------------------------------\n";
-
-class TrovelScript : public ::testing::Test {
+class TrovelScript : public TrovelTest {
 protected:
-    RunResult Trovel(const std::vector<std::string>& args) {
-        return testsupport::Run(TROVEL_EXE, args, dir.path());
-    }
-    void Write(const std::string& rel, const std::string& bytes) {
-        const std::size_t slash = rel.rfind('/');
-        if (slash != std::string::npos)
-            MakeDirs(dir / rel.substr(0, slash));
-        WriteFile(dir / rel, bytes);
-    }
-    void ExpectNoArchive() {
+    void ExpectNoArchive() const {
         EXPECT_FALSE(Exists(dir / "arc.kpak"));
         EXPECT_FALSE(Exists(dir / "arc.@@@"));
     }
-    TempDir dir;
 };
 
 TEST_F(TrovelScript, CreateImportsEntriesRelativeToTheScriptAndIgnoresWorkingDirectory) {

@@ -2,6 +2,8 @@
 // list files, output names, the update test, and failures with their
 // message, exit status and what stays on disk.
 
+#include "WendleTest.h"
+
 #include "TestSupport.h"
 #include "WendleTestSupport.h"
 
@@ -20,43 +22,22 @@
 using testsupport::Bytes;
 using testsupport::Exists;
 using testsupport::MakeDirs;
-using testsupport::ReadFile;
 using testsupport::SetModTime;
 using testsupport::U16LE;
 using testsupport::U32LE;
-using testsupport::WriteFile;
 using wendle_test::Archive;
 using wendle_test::Size;
 using wendle_test::Wave;
 
 namespace {
 
-class WendleArchive : public ::testing::Test {
-protected:
-    testsupport::RunResult wendle(const std::vector<std::string>& args) {
-        return testsupport::Run(WENDLE_EXE, args, dir.path());
-    }
-    void ExpectSuccess(const std::vector<std::string>& args, const std::string& out = "") {
-        const auto r = wendle(args);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(r.out, out);
-        EXPECT_EQ(r.err, "");
-    }
-    void ExpectFailure(const std::vector<std::string>& args, const std::string& message) {
-        const auto r = wendle(args);
-        EXPECT_EQ(r.status, 1) << message;
-        EXPECT_EQ(r.out, "") << message;
-        EXPECT_EQ(r.err, "wendle: " + message + "\n");
-    }
-
-    testsupport::TempDir dir;
-};
+using WendleArchive = WendleTest;
 
 TEST_F(WendleArchive, WritesHeaderDataBlockOffsetsAndPaddedWaveData) {
-    WriteFile(dir / "a.swav", Wave("0123456789"));
-    WriteFile(dir / "a.txt", "a.swav\n");
+    Write("a.swav", Wave("0123456789"));
+    Write("a.txt", "a.swav\n");
     ExpectSuccess({"a.txt"});
-    EXPECT_EQ(ReadFile(dir / "a.swar"),
+    EXPECT_EQ(Read("a.swar"),
               Bytes({0x53, 0x57, 0x41, 0x52, 0xFF, 0xFE, 0x00, 0x01, 0x4C, 0, 0, 0, 0x10, 0, 0x01, 0,
                      0x44, 0x41, 0x54, 0x41, 0x3C, 0, 0, 0}) +
                   std::string(32, '\0') + Bytes({1, 0, 0, 0, 0x40, 0, 0, 0}) + "0123456789" +
@@ -65,33 +46,33 @@ TEST_F(WendleArchive, WritesHeaderDataBlockOffsetsAndPaddedWaveData) {
 
 TEST_F(WendleArchive, StoresEveryListedWaveBackToBackInListOrder) {
     const std::string big = wendle_test::Pattern(150000);
-    WriteFile(dir / "six.swav", Wave("666666"));
-    WriteFile(dir / "eight.swav", Wave("88888888"));
-    WriteFile(dir / "none.swav", Wave(""));
-    WriteFile(dir / "big.swav", Wave(big));
+    Write("six.swav", Wave("666666"));
+    Write("eight.swav", Wave("88888888"));
+    Write("none.swav", Wave(""));
+    Write("big.swav", Wave(big));
     // The header's sizes are not believed: every byte after offset 24 counts.
-    WriteFile(dir / "long.swav", Wave("abc").replace(8, 4, U32LE(4)) + "def");
-    WriteFile(dir / "l.txt", "six.swav\neight.swav\nnone.swav\nsix.swav\nbig.swav\nlong.swav");
-    WriteFile(dir / "empty.txt", "\n\r\n");
+    Write("long.swav", Wave("abc").replace(8, 4, U32LE(4)) + "def");
+    Write("l.txt", "six.swav\neight.swav\nnone.swav\nsix.swav\nbig.swav\nlong.swav");
+    Write("empty.txt", "\n\r\n");
     ExpectSuccess({"l.txt", "empty.txt"});
-    EXPECT_EQ(ReadFile(dir / "l.swar"), Archive({"666666", "88888888", "", "666666", big, "abcdef"}));
-    EXPECT_EQ(ReadFile(dir / "empty.swar"), Archive({}));
+    EXPECT_EQ(Read("l.swar"), Archive({"666666", "88888888", "", "666666", big, "abcdef"}));
+    EXPECT_EQ(Read("empty.swar"), Archive({}));
     EXPECT_EQ(Archive({}).size(), 60u);
 }
 
 TEST_F(WendleArchive, ReadsListLinesVerbatimRelativeToTheListDirectory) {
     MakeDirs(dir / "set/sub");
-    WriteFile(dir / "w.swav", Wave("w"));
-    WriteFile(dir / "set/sub/x.swav", Wave("x"));
-    WriteFile(dir / "set/lf.txt", "sub/./x.swav\n\n../w.swav\n" + dir.path() + "/w.swav\n");
-    WriteFile(dir / "set/crlf.txt", "..\\w.swav\r\n\r\nsub\\x.swav");
+    Write("w.swav", Wave("w"));
+    Write("set/sub/x.swav", Wave("x"));
+    Write("set/lf.txt", "sub/./x.swav\n\n../w.swav\n" + dir.path() + "/w.swav\n");
+    Write("set/crlf.txt", "..\\w.swav\r\n\r\nsub\\x.swav");
     ExpectSuccess({"set/lf.txt", "set\\crlf.txt"});
-    EXPECT_EQ(ReadFile(dir / "set/lf.swar"), Archive({"x", "w", "w"}));
-    EXPECT_EQ(ReadFile(dir / "set/crlf.swar"), Archive({"w", "x"}));
+    EXPECT_EQ(Read("set/lf.swar"), Archive({"x", "w", "w"}));
+    EXPECT_EQ(Read("set/crlf.swar"), Archive({"w", "x"}));
 
-    WriteFile(dir / "set/bad.txt", "sub/x.swav \n");
+    Write("set/bad.txt", "sub/x.swav \n");
     ExpectFailure({"set/bad.txt"}, "Cannot open set/sub/x.swav  for reading.");
-    WriteFile(dir / "set/bad.txt", "C:\\w\\a.swav\n");
+    Write("set/bad.txt", "C:\\w\\a.swav\n");
     ExpectFailure({"set/bad.txt"}, "Cannot open C:/w/a.swav for reading.");
 }
 
@@ -99,36 +80,36 @@ TEST_F(WendleArchive, NamesTheArchiveAfterTheListUnlessOneOutputIsGiven) {
     MakeDirs(dir / "set.old");
     MakeDirs(dir / "out");
     for (const char* list : {"a.txt", "b", "set.old/list"})
-        WriteFile(dir / list, "");
-    WriteFile(dir / "x.swav", Wave("x"));
-    WriteFile(dir / "x.txt", "x.swav\n");
+        Write(list, "");
+    Write("x.swav", Wave("x"));
+    Write("x.txt", "x.swav\n");
     ExpectSuccess({"a.txt", "b", "set.old/list"});
     for (const char* archive : {"a.swar", "b.swar", "set.swar"})
-        EXPECT_EQ(ReadFile(dir / archive), Archive({})) << archive;
+        EXPECT_EQ(Read(archive), Archive({})) << archive;
 
     // Every archive goes to the one output; a later -o wins.
     ExpectSuccess({"-o", "a.swar", "x.txt", "-o", "out\\..\\all.swar", "b"});
-    EXPECT_EQ(ReadFile(dir / "all.swar"), Archive({}));
-    EXPECT_EQ(ReadFile(dir / "a.swar"), Archive({}));
+    EXPECT_EQ(Read("all.swar"), Archive({}));
+    EXPECT_EQ(Read("a.swar"), Archive({}));
 }
 
 TEST_F(WendleArchive, UpdateSkipsOnlyAnArchiveNewerThanTheListAndEveryWave) {
-    WriteFile(dir / "a.swav", Wave("a"));
-    WriteFile(dir / "b.swav", Wave("b"));
-    WriteFile(dir / "l.txt", "a.swav\nb.swav\n");
-    WriteFile(dir / "l.swar", Archive({"old"}));
+    Write("a.swav", Wave("a"));
+    Write("b.swav", Wave("b"));
+    Write("l.txt", "a.swav\nb.swav\n");
+    Write("l.swar", Archive({"old"}));
     for (const char* input : {"l.txt", "a.swav", "b.swav"})
         SetModTime(dir / input, 1000);
     SetModTime(dir / "l.swar", 1001);
     ExpectSuccess({"-u", "-v", "l.txt"}, "wendle: l.swar is update.\n");
     ExpectSuccess({"-u", "l.txt"});
-    EXPECT_EQ(ReadFile(dir / "l.swar"), Archive({"old"}));
+    EXPECT_EQ(Read("l.swar"), Archive({"old"}));
 
     // Equal times mean rebuilding, to the nanosecond.
     const struct timespec later[2] = {{1001, 1}, {1001, 1}};
     ASSERT_EQ(utimensat(AT_FDCWD, (dir / "b.swav").c_str(), later, 0), 0);
     ExpectSuccess({"--update", "--verbose", "l.txt"});
-    EXPECT_EQ(ReadFile(dir / "l.swar"), Archive({"a", "b"}));
+    EXPECT_EQ(Read("l.swar"), Archive({"a", "b"}));
 
     // So does a missing wave file, which then fails the run.
     ASSERT_EQ(unlink((dir / "b.swav").c_str()), 0);
@@ -137,8 +118,8 @@ TEST_F(WendleArchive, UpdateSkipsOnlyAnArchiveNewerThanTheListAndEveryWave) {
 }
 
 TEST_F(WendleArchive, UpdateRebuildsANewerOutputThatIsNotAFinishedArchive) {
-    WriteFile(dir / "a.swav", Wave("a"));
-    WriteFile(dir / "l.txt", "a.swav\n");
+    Write("a.swav", Wave("a"));
+    Write("l.txt", "a.swav\n");
     SetModTime(dir / "a.swav", 1000);
     SetModTime(dir / "l.txt", 1000);
     const std::string done = Archive({"abcdef"});
@@ -162,28 +143,28 @@ TEST_F(WendleArchive, UpdateRebuildsANewerOutputThatIsNotAFinishedArchive) {
         patched(20, U32LE(Size(done) - 24)),
     };
     for (const std::string& output : unfinished) {
-        WriteFile(dir / "l.swar", output);
+        Write("l.swar", output);
         SetModTime(dir / "l.swar", 1001);
         ExpectSuccess({"-u", "-v", "l.txt"});
-        EXPECT_EQ(ReadFile(dir / "l.swar"), Archive({"a"})) << output.size();
+        EXPECT_EQ(Read("l.swar"), Archive({"a"})) << output.size();
     }
 }
 
 TEST_F(WendleArchive, UpdateWithOneOutputTestsEachListAgainstTheArchiveJustWritten) {
-    WriteFile(dir / "a.swav", Wave("a"));
-    WriteFile(dir / "b.swav", Wave("b"));
-    WriteFile(dir / "a.txt", "a.swav\n");
-    WriteFile(dir / "b.txt", "b.swav\n");
+    Write("a.swav", Wave("a"));
+    Write("b.swav", Wave("b"));
+    Write("a.txt", "a.swav\n");
+    Write("b.txt", "b.swav\n");
     for (const char* input : {"a.txt", "b.txt", "a.swav", "b.swav"})
         SetModTime(dir / input, 1000);
     ExpectSuccess({"-u", "-v", "-o", "out.swar", "a.txt", "b.txt"}, "wendle: out.swar is update.\n");
-    EXPECT_EQ(ReadFile(dir / "out.swar"), Archive({"a"}));
+    EXPECT_EQ(Read("out.swar"), Archive({"a"}));
 }
 
 TEST_F(WendleArchive, EachFailureHasItsMessageAndLeavesNoPartialArchive) {
-    WriteFile(dir / "good.swav", Wave("g"));
-    WriteFile(dir / "short.swav", Wave("").substr(0, 23));
-    WriteFile(dir / "foreign.swav", "SWAR" + Wave("x").substr(4));
+    Write("good.swav", Wave("g"));
+    Write("short.swav", Wave("").substr(0, 23));
+    Write("foreign.swav", "SWAR" + Wave("x").substr(4));
     MakeDirs(dir / "folder.swav");
     ASSERT_EQ(mkfifo((dir / "fifo.swav").c_str(), 0666), 0);
     ASSERT_EQ(mkfifo((dir / "fifo.txt").c_str(), 0666), 0);
@@ -214,38 +195,38 @@ TEST_F(WendleArchive, EachFailureHasItsMessageAndLeavesNoPartialArchive) {
         if (c.message.empty())
             continue;
         const std::string list = "good.swav\n" + c.wave + "\ngood.swav\n";
-        WriteFile(dir / "l.txt", list);
-        WriteFile(dir / "x.txt", "");
-        WriteFile(dir / "x.swar", "");
-        WriteFile(dir / "l.swar", "an older archive");
+        Write("l.txt", list);
+        Write("x.txt", "");
+        Write("x.swar", "");
+        Write("l.swar", "an older archive");
         ExpectFailure(c.args, c.message);
         if (c.args == std::vector<std::string>{"l.txt"})
             EXPECT_FALSE(Exists(dir / "l.swar")) << c.message;
         else
-            EXPECT_EQ(ReadFile(dir / "l.swar"), "an older archive") << c.message;
-        EXPECT_EQ(ReadFile(dir / "l.txt"), list);
-        EXPECT_EQ(ReadFile(dir / "x.txt"), "");
-        EXPECT_EQ(ReadFile(dir / "good.swav"), Wave("g"));
+            EXPECT_EQ(Read("l.swar"), "an older archive") << c.message;
+        EXPECT_EQ(Read("l.txt"), list);
+        EXPECT_EQ(Read("x.txt"), "");
+        EXPECT_EQ(Read("good.swav"), Wave("g"));
     }
 }
 
 TEST_F(WendleArchive, OneOutputThatIsAnyListFileOfTheRunIsRefused) {
-    WriteFile(dir / "a.swav", Wave("a"));
+    Write("a.swav", Wave("a"));
     for (const char* list : {"l1.txt", "l2.txt", "l3.txt"})
-        WriteFile(dir / list, "a.swav\n");
+        Write(list, "a.swav\n");
     ASSERT_EQ(symlink("l1.txt", (dir / "alias.txt").c_str()), 0);
     ExpectFailure({"-o", "alias.txt", "l2.txt", "l3.txt", "l1.txt"}, "Cannot open alias.txt for writing.");
-    EXPECT_EQ(ReadFile(dir / "l1.txt"), "a.swav\n");
+    EXPECT_EQ(Read("l1.txt"), "a.swav\n");
     // A list file that is a link to the output becomes it once the first
     // archive has been written.
     ASSERT_EQ(symlink("out.swar", (dir / "later.txt").c_str()), 0);
     ExpectFailure({"-o", "out.swar", "l1.txt", "l2.txt", "later.txt"}, "Cannot open out.swar for writing.");
-    EXPECT_EQ(ReadFile(dir / "out.swar"), Archive({"a"}));
+    EXPECT_EQ(Read("out.swar"), Archive({"a"}));
 }
 
 TEST_F(WendleArchive, FifoOutputFailsAtOnceWithoutAReaderAndIsNeverRemoved) {
-    WriteFile(dir / "a.swav", Wave("a"));
-    WriteFile(dir / "l.txt", "a.swav\n");
+    Write("a.swav", Wave("a"));
+    Write("l.txt", "a.swav\n");
     const std::string fifo = dir / "fifo.swar";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
     // A run that waits for a reader gets one after a while, so that it ends
@@ -273,39 +254,39 @@ TEST_F(WendleArchive, FifoOutputFailsAtOnceWithoutAReaderAndIsNeverRemoved) {
 }
 
 TEST_F(WendleArchive, FailureEndsTheRunButKeepsArchivesOfEarlierLists) {
-    WriteFile(dir / "a.swav", Wave("a"));
-    WriteFile(dir / "one.txt", "a.swav\n");
-    WriteFile(dir / "two.txt", "a.swav\nmissing.swav\n");
-    WriteFile(dir / "three.txt", "a.swav\n");
+    Write("a.swav", Wave("a"));
+    Write("one.txt", "a.swav\n");
+    Write("two.txt", "a.swav\nmissing.swav\n");
+    Write("three.txt", "a.swav\n");
     ExpectFailure({"one.txt", "two.txt", "three.txt"}, "Cannot open missing.swav for reading.");
-    EXPECT_EQ(ReadFile(dir / "one.swar"), Archive({"a"}));
+    EXPECT_EQ(Read("one.swar"), Archive({"a"}));
     EXPECT_FALSE(Exists(dir / "two.swar"));
     EXPECT_FALSE(Exists(dir / "three.swar"));
 }
 
 TEST_F(WendleArchive, FailureRemovesOnlyTheRegularFileItOpened) {
-    WriteFile(dir / "l.txt", "missing.swav\n");
-    WriteFile(dir / "target.swar", "an older archive");
+    Write("l.txt", "missing.swav\n");
+    Write("target.swar", "an older archive");
     ASSERT_EQ(symlink("target.swar", (dir / "link.swar").c_str()), 0);
-    WriteFile(dir / "hard.swar", "an older archive");
+    Write("hard.swar", "an older archive");
     ASSERT_EQ(link((dir / "hard.swar").c_str(), (dir / "other.swar").c_str()), 0);
     ExpectFailure({"-o", "link.swar", "l.txt"}, "Cannot open missing.swav for reading.");
     ExpectFailure({"-o", "hard.swar", "l.txt"}, "Cannot open missing.swav for reading.");
     EXPECT_TRUE(Exists(dir / "link.swar"));
-    EXPECT_EQ(ReadFile(dir / "target.swar"), "");
+    EXPECT_EQ(Read("target.swar"), "");
     EXPECT_FALSE(Exists(dir / "hard.swar"));
-    EXPECT_EQ(ReadFile(dir / "other.swar"), "");
+    EXPECT_EQ(Read("other.swar"), "");
     if (Exists("/dev/full")) {
-        WriteFile(dir / "l.txt", "");
+        Write("l.txt", "");
         ExpectFailure({"-o", "/dev/full", "l.txt"}, "Cannot write /dev/full.");
         struct stat st;
         EXPECT_TRUE(stat("/dev/full", &st) == 0 && S_ISCHR(st.st_mode));
     }
     // Writing into /dev/null is a successful way to discard the archive.
     if (Exists("/dev/null")) {
-        WriteFile(dir / "a.swav", Wave("a"));
-        WriteFile(dir / "l.txt", "a.swav\n");
-        const testsupport::RunResult r = wendle({"-o", "/dev/null", "l.txt"});
+        Write("a.swav", Wave("a"));
+        Write("l.txt", "a.swav\n");
+        const testsupport::RunResult r = Run({"-o", "/dev/null", "l.txt"});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(Exists("/dev/null"));
     }

@@ -1,6 +1,8 @@
 // The command line of wendle run through the real program: help, exit
 // statuses and the parser's messages.
 
+#include "WendleTest.h"
+
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 
 namespace {
 
+using WendleCommandLine = WendleTest;
 using args = std::vector<std::string>;
 
 const std::string kHelp =
@@ -26,15 +29,14 @@ const std::string kHelp =
     "  -u, --update  update only when input file is newer than output file\n"
     "  -h, --help    display this help and exit\n";
 
-TEST(WendleCommandLine, HelpGoesToStandardOutputWithStatus1WhenEmptyAnd0WhenAsked) {
-    testsupport::TempDir dir;
+TEST_F(WendleCommandLine, HelpGoesToStandardOutputWithStatus1WhenEmptyAnd0WhenAsked) {
     const struct {
         args arguments;
         int status;
     } cases[] = {{{}, 1}, {{"-h"}, 0}, {{"--help"}, 0}, {{"-vh", "missing.txt"}, 0},
                  {{"-h", ""}, 0}, {{"-o", "x", "--help", "-x"}, 0}};
     for (const auto& c : cases) {
-        const auto r = testsupport::Run(WENDLE_EXE, c.arguments, dir.path());
+        const auto r = Run(c.arguments);
         EXPECT_EQ(r.status, c.status) << c.arguments.size();
         EXPECT_EQ(r.out, kHelp);
         EXPECT_EQ(r.err, "");
@@ -42,17 +44,13 @@ TEST(WendleCommandLine, HelpGoesToStandardOutputWithStatus1WhenEmptyAnd0WhenAske
     EXPECT_FALSE(testsupport::Exists(dir / "x"));
 }
 
-TEST(WendleCommandLine, OptionsWithoutListFilesDoNothingAndSucceed) {
-    testsupport::TempDir dir;
-    const auto r = testsupport::Run(WENDLE_EXE, {"-v", "-u", "-o", "out.swar"}, dir.path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out + r.err, "");
+TEST_F(WendleCommandLine, OptionsWithoutListFilesDoNothingAndSucceed) {
+    ExpectSuccess({"-v", "-u", "-o", "out.swar"});
     EXPECT_FALSE(testsupport::Exists(dir / "out.swar"));
 }
 
-TEST(WendleCommandLine, ParserFaultsArePrefixedAndPointToHelpBeforeAnyListIsHandled) {
-    testsupport::TempDir dir;
-    testsupport::WriteFile(dir / "a.txt", "");
+TEST_F(WendleCommandLine, ParserFaultsArePrefixedAndPointToHelpBeforeAnyListIsHandled) {
+    Write("a.txt", "");
     const struct {
         args arguments;
         std::string message;
@@ -65,7 +63,7 @@ TEST(WendleCommandLine, ParserFaultsArePrefixedAndPointToHelpBeforeAnyListIsHand
         {{"a.txt", "", "-h"}, "empty argument is not allowed"},
     };
     for (const auto& c : cases) {
-        const auto r = testsupport::Run(WENDLE_EXE, c.arguments, dir.path());
+        const auto r = Run(c.arguments);
         EXPECT_EQ(r.status, 1) << c.message;
         EXPECT_EQ(r.out, "") << c.message;
         EXPECT_EQ(r.err, "wendle: " + c.message + "\nTry 'wendle --help' for more information.\n");
