@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <utility>
@@ -140,17 +139,8 @@ TEST(ScriptReader, LongLineIsReadInPiecesEachCountedAsALine) {
 TEST(ScriptReader, ScriptNamedWithoutDirectoryResolvesAgainstCurrentDirectory) {
     TempDir dir;
     WriteFile(dir / "list.txt", "\"a.bin\"\n\"sub/b.bin\"\n");
-    const std::filesystem::path previous = std::filesystem::current_path();
-    std::filesystem::current_path(dir.path());
-    Entries entries;
-    try {
-        entries = ReadAll("list.txt");
-    } catch (...) {
-        std::filesystem::current_path(previous);
-        throw;
-    }
-    std::filesystem::current_path(previous);
-    EXPECT_EQ(entries, (Entries{{"a.bin", "/a.bin"}, {"sub/b.bin", "/sub/b.bin"}}));
+    const testsupport::CurrentDirectory inDir(dir.path());
+    EXPECT_EQ(ReadAll("list.txt"), (Entries{{"a.bin", "/a.bin"}, {"sub/b.bin", "/sub/b.bin"}}));
 }
 
 TEST(ScriptReader, MissingScriptOrDirectoryCannotBeOpened) {

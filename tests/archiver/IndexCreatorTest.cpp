@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <csignal>
-#include <filesystem>
 #include <regex>
 #include <string>
 
@@ -25,12 +24,6 @@ namespace {
 // path, so each test runs in a fresh current directory.
 class IndexCreatorTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.path());
-    }
-    void TearDown() override { std::filesystem::current_path(previous_); }
-
     std::string Write(XALArc::CArchive& archive, const std::string& headerPath,
                       const std::string& prefix = "KPAK_", bool useLongSymbol = false) {
         CIndexCreator(archive, headerPath, prefix, useLongSymbol).WriteHeader();
@@ -45,7 +38,7 @@ protected:
     }
 
     TempDir dir_;
-    std::filesystem::path previous_;
+    CurrentDirectory inDir_{dir_.path()};
 };
 
 } // namespace

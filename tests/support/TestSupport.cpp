@@ -45,6 +45,18 @@ std::string TempDir::operator/(const std::string& relative) const {
     return path_ + "/" + relative;
 }
 
+CurrentDirectory::CurrentDirectory(const std::string& path)
+    : previous_(fs::current_path().string()) {
+    fs::current_path(path);
+}
+
+CurrentDirectory::~CurrentDirectory() {
+    std::error_code ec;
+    fs::current_path(previous_, ec);
+    if (ec)
+        ADD_FAILURE() << "cannot go back to " << previous_ << ": " << ec.message();
+}
+
 Process::Process(const std::string& program, const std::vector<std::string>& args,
                  const std::string& cwd) {
     std::vector<std::string> argvStore{program};

@@ -28,6 +28,19 @@ private:
     std::string path_;
 };
 
+// Makes `path` the current directory until the object goes away, when the
+// one before is current again.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::string& path);
+    ~CurrentDirectory();
+    CurrentDirectory(const CurrentDirectory&) = delete;
+    CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+private:
+    std::string previous_;
+};
+
 // What a finished program left behind.
 struct RunResult {
     int status = -1;      // exit status, or 128 + signal number when killed
