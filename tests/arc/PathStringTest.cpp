@@ -5,33 +5,26 @@
 using XALArc::CPathString;
 
 TEST(PathString, AppendAddsOneSeparatorOnlyWhereNeeded) {
-    CPathString p("a/", '/');
-    EXPECT_EQ(p.Append("b"), 2u);
-    EXPECT_EQ(p.str(), "a/b");
-    CPathString q("a", '/');
-    q.Append("b");
-    EXPECT_EQ(q.str(), "a/b");
-    CPathString r("", '/');
-    r.Append("b");
-    EXPECT_EQ(r.str(), "b");
-    CPathString s("a", '/');
-    s.Append("/b");
-    EXPECT_EQ(s.str(), "a/b");
-    CPathString root("/", '/');
-    root.Append("");
-    EXPECT_EQ(root.str(), "/");
+    EXPECT_EQ(CPathString("a/", '/').Append("b"), 2u);
+    // Path, appended part, result.
+    const char* const cases[][3] = {
+        {"a/", "b", "a/b"}, {"a", "b", "a/b"}, {"", "b", "b"}, {"a", "/b", "a/b"}, {"/", "", "/"},
+    };
+    for (const auto& c : cases) {
+        CPathString p(c[0], '/');
+        p.Append(c[1]);
+        EXPECT_EQ(p.str(), c[2]) << c[0] << " + " << c[1];
+    }
 }
 
 TEST(PathString, RemoveLastAndDirectoryParts) {
-    CPathString p("/a", '/');
-    p.RemoveLast();
-    EXPECT_EQ(p.str(), "/");
-    CPathString q("a", '/');
-    q.RemoveLast();
-    EXPECT_EQ(q.str(), "");
-    CPathString r("x/y/z", '/');
-    r.RemoveLast();
-    EXPECT_EQ(r.str(), "x/y");
+    // Path, what is left of it.
+    const char* const cases[][2] = {{"/a", "/"}, {"a", ""}, {"x/y/z", "x/y"}};
+    for (const auto& c : cases) {
+        CPathString p(c[0], '/');
+        p.RemoveLast();
+        EXPECT_EQ(p.str(), c[1]) << c[0];
+    }
 
     CPathString d("", '/');
     d.SetDirectory("scripts/list.txt");
