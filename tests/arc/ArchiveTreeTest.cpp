@@ -14,17 +14,11 @@
 #include <vector>
 
 using namespace XALArc;
+using testsupport::ChildNames;
 using testsupport::Fill;
 using testsupport::Throws;
 
 namespace {
-
-std::vector<std::string> ChildNames(CDirEntry& dir) {
-    std::vector<std::string> names;
-    for (CArcEntry* e = dir.entries.First(); e != nullptr; e = dir.entries.Next(e))
-        names.push_back(e->name);
-    return names;
-}
 
 TEST(ArchiveTree, PathResolutionFollowsTheRootAndComponentRules) {
     CArchive archive(false);

@@ -5,6 +5,7 @@
 #include "arc/OperandWalk.h"
 #include "fcl/Exception.h"
 
+#include "ArchiveMembers.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 using namespace XALArc;
+using testsupport::ChildNames;
 using testsupport::MakeDirs;
 using testsupport::TempDir;
 using testsupport::Throws;
@@ -34,13 +36,6 @@ public:
     }
     std::vector<std::string> log;
 };
-
-std::vector<std::string> ChildNames(CDirEntry& dir) {
-    std::vector<std::string> names;
-    for (CArcEntry* e = dir.entries.First(); e != nullptr; e = dir.entries.Next(e))
-        names.push_back(e->name);
-    return names;
-}
 
 } // namespace
 

@@ -1,14 +1,15 @@
 #pragma once
 
-// File members of an archive tree made in memory, for the tests of the
-// archive library and of the command (header-only: only their test programs
-// link the archive library).
+// File members of an archive tree made in memory, and the names in a
+// directory of it, for the tests of the archive library and of the command
+// (header-only: only their test programs link the archive library).
 
 #include "arc/Archive.h"
 #include "fcl/MemoryStream.h"
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -25,6 +26,14 @@ inline XALArc::CFileEntry* AddFile(XALArc::CArchive& archive, const std::string&
     XALArc::CFileEntry* file = archive.CreateFile(path);
     Fill(*file, bytes);
     return file;
+}
+
+// The names of `dir`'s children in their order.
+inline std::vector<std::string> ChildNames(XALArc::CDirEntry& dir) {
+    std::vector<std::string> names;
+    for (XALArc::CArcEntry* e = dir.entries.First(); e != nullptr; e = dir.entries.Next(e))
+        names.push_back(e->name);
+    return names;
 }
 
 } // namespace testsupport
