@@ -244,7 +244,8 @@ TEST_F(ArcLoaderTest, StructuralFaultWinsOverTreeConflictWhichOtherwisePassesThr
         CArcException::kFileExists, "A"));
 
     archive.root.DeleteAll();
-    EXPECT_TRUE(LoadFails(Archive(kLE, Fat(kLE, {{0, 1}}), names + Bytes({0x01, 'b', 0x00}), "abcd"),
-                          CArcException::kInvalidArchive));
+    const std::string bytes =
+        Archive(kLE, Fat(kLE, {{0, 1}}), names + Bytes({0x01, 'b', 0x00}), "abcd");
+    EXPECT_TRUE(LoadFails(bytes, CArcException::kInvalidArchive));
     EXPECT_EQ(archive.root.entries.count, 0);
 }

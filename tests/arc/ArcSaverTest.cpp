@@ -281,8 +281,8 @@ TEST_F(ArcSaverReplace, BackupThatCannotBeMadeChangesNothing) {
         if (obstacle == staging)
             WriteFile(backupName, "OLDER");
         MakeDirs(obstacle + "/inside");
-        EXPECT_TRUE(Throws<XALFcl::CFileException>([&] { Save(true); },
-                                                   XALFcl::CFileException::kCannotWrite, backupName));
+        EXPECT_TRUE(Throws<XALFcl::CFileException>(
+            [&] { Save(true); }, XALFcl::CFileException::kCannotWrite, backupName));
         EXPECT_EQ(ReadFile(path), "OLD");
         EXPECT_FALSE(Exists(temporary));
         EXPECT_TRUE(Exists(obstacle + "/inside"));
@@ -377,7 +377,8 @@ struct CSaveOnMemoryDisk {
 
     // The CFileException that the save raises, if any.
     std::optional<XALFcl::CFileException> Save() {
-        return Thrown<XALFcl::CFileException>([&] { CArcSaver(archive, 4, true, true).Save("/a.kpak"); });
+        return Thrown<XALFcl::CFileException>(
+            [&] { CArcSaver(archive, 4, true, true).Save("/a.kpak"); });
     }
 
     // The old files take 3005 bytes; the new archive takes 100064 more, and

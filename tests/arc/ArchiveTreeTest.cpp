@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -32,22 +33,22 @@ TEST(ArchiveTree, PathResolutionFollowsTheRootAndComponentRules) {
     EXPECT_EQ(archive.CreateDirectory("/a//b"), a);
     EXPECT_EQ(ChildNames(*a), std::vector<std::string>{});
 
-    EXPECT_TRUE(Throws<CArcException>([&] { archive.CreateFile("/a/"); }, CArcException::kNoFileName,
-                                      "/a/"));
-    EXPECT_TRUE(Throws<CArcException>([&] { archive.CreateFile("/a//b"); }, CArcException::kNoFileName,
-                                      "/a//b"));
-    EXPECT_TRUE(
-        Throws<CArcException>([&] { archive.FindEntry("/.."); }, CArcException::kRootParent, ".."));
-    EXPECT_TRUE(Throws<CArcException>([&] { archive.FindEntry("/f/x"); }, CArcException::kFileExists,
-                                      "/f/x"));
-    EXPECT_TRUE(Throws<CArcException>([&] { archive.FindFile("/a"); },
-                                      CArcException::kDirectoryExists, "/a"));
-    EXPECT_TRUE(Throws<CArcException>([&] { archive.CreateDirectory("/f/x"); },
-                                      CArcException::kFileExists, "f"));
-    EXPECT_TRUE(Throws<CArcException>([&] { archive.CreateFile("/a"); },
-                                      CArcException::kDirectoryExists, "a"));
-    EXPECT_TRUE(Throws<CArcException>([&] { archive.FindEntry("a/b"); }, CArcException::kNotAbsolute,
-                                      "a/b"));
+    const struct {
+        std::function<void()> action;
+        std::int32_t code;
+        std::string subject;
+    } refusals[] = {
+        {[&] { archive.CreateFile("/a/"); }, CArcException::kNoFileName, "/a/"},
+        {[&] { archive.CreateFile("/a//b"); }, CArcException::kNoFileName, "/a//b"},
+        {[&] { archive.FindEntry("/.."); }, CArcException::kRootParent, ".."},
+        {[&] { archive.FindEntry("/f/x"); }, CArcException::kFileExists, "/f/x"},
+        {[&] { archive.FindFile("/a"); }, CArcException::kDirectoryExists, "/a"},
+        {[&] { archive.CreateDirectory("/f/x"); }, CArcException::kFileExists, "f"},
+        {[&] { archive.CreateFile("/a"); }, CArcException::kDirectoryExists, "a"},
+        {[&] { archive.FindEntry("a/b"); }, CArcException::kNotAbsolute, "a/b"},
+    };
+    for (const auto& r : refusals)
+        EXPECT_TRUE(Throws<CArcException>(r.action, r.code, r.subject)) << r.subject;
 
     CFileEntry* b = archive.CreateFile("/b");
     EXPECT_EQ(archive.FindEntry("/a/../b"), b);

@@ -44,8 +44,8 @@ protected:
     std::unique_ptr<Process> SaveAndStop(const std::string& archive, const std::string& temp) {
         for (int attempt = 0; attempt < 5; ++attempt) {
             Write(archive, oldBytes);
-            auto run = std::make_unique<Process>(program, std::vector<std::string>{"-c", archive, "big"},
-                                                 dir.path());
+            const std::vector<std::string> args{"-c", archive, "big"};
+            auto run = std::make_unique<Process>(program, args, dir.path());
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kRunTimeoutSeconds);
             while (!run->Ended() && Size(temp) <= 0) {
                 if (std::chrono::steady_clock::now() > until) {

@@ -108,8 +108,8 @@ TEST(FileTest, IoErrorsCarryTheirCodeAndTheFileName) {
     CFile file(SystemDisk(), path, "wb");
     char byte;
     EXPECT_TRUE(Throws<CFileException>([&] { file.Read(&byte, 1); }, CFileException::kCannotLoad));
-    EXPECT_TRUE(
-        Throws<CFileException>([&] { file.Seek(-1, SEEK_SET); }, CFileException::kCannotSeek, path));
+    EXPECT_TRUE(Throws<CFileException>([&] { file.Seek(-1, SEEK_SET); },
+                                       CFileException::kCannotSeek, path));
     file.Close();
     EXPECT_TRUE(Throws<CFileException>([&] { file.PutChar('x'); }, CFileException::kCannotWrite));
     EXPECT_TRUE(Throws<CFileException>([&] { file.Tell(); }, CFileException::kCannotSeek));
