@@ -1,5 +1,5 @@
-#include "arc/ArcException.h"
 #include "arc/ArcLoader.h"
+#include "arc/ArcException.h"
 #include "arc/Archive.h"
 #include "fcl/Exception.h"
 
@@ -40,8 +40,9 @@ std::string Dump(CDirEntry& dir) {
         if (!text.empty())
             text += ' ';
         if (CFileEntry* file = e->AsFile())
-            text += e->name + "=" + std::string(reinterpret_cast<const char*>(file->Data()),
-                                                static_cast<std::size_t>(file->size));
+            text += e->name + "="
+                + std::string(reinterpret_cast<const char*>(file->Data()),
+                              static_cast<std::size_t>(file->size));
         else
             text += e->name + "{" + Dump(*e->AsDirectory()) + "}";
     }
@@ -71,19 +72,21 @@ protected:
 std::string NestedArchive(const Order& o) {
     const std::string names = Dir(o, 24, 0, 3) + Dir(o, 33, 2, 0xF000) + Dir(o, 40, 3, 0xF001)
         + Bytes({0x01, 'b', 0x81, 'd'}) + o.U16(0xF001) + Bytes({0x01, 'a', 0x00})
-        + Bytes({0x01, 'x', 0x81, 'e'}) + o.U16(0xF002) + Bytes({0x00})
-        + Bytes({0x01, 'y', 0x00});
+        + Bytes({0x01, 'x', 0x81, 'e'}) + o.U16(0xF002) + Bytes({0x00}) + Bytes({0x01, 'y', 0x00});
     return Archive(o, Fat(o, {{0, 2}, {4, 5}, {8, 11}, {12, 13}}), names,
-                   "bb\xFF\xFF" "a\xFF\xFF\xFF" "xxx\xFF" "y\xFF\xFF\xFF");
+                   "bb\xFF\xFF"
+                   "a\xFF\xFF\xFF"
+                   "xxx\xFF"
+                   "y\xFF\xFF\xFF");
 }
 
 } // namespace
 
 TEST_F(ArcLoaderTest, LoadsTheSmallestArchiveByteForByte) {
-    Load("KPAK" + Bytes({0xFE, 0xFF, 0x00, 0x01}) + U32LE(72) + U16LE(16) + U16LE(3)
-         + "BTAF" + U32LE(20) + U16LE(1) + U16LE(0) + U32LE(0) + U32LE(5)
-         + "BTNF" + U32LE(20) + U32LE(8) + U16LE(0) + U16LE(1) + Bytes({0x01, 'a', 0x00, 0xFF})
-         + "GMIF" + U32LE(16) + "hello" + Bytes({0xFF, 0xFF, 0xFF}));
+    Load("KPAK" + Bytes({0xFE, 0xFF, 0x00, 0x01}) + U32LE(72) + U16LE(16) + U16LE(3) + "BTAF"
+         + U32LE(20) + U16LE(1) + U16LE(0) + U32LE(0) + U32LE(5) + "BTNF" + U32LE(20) + U32LE(8)
+         + U16LE(0) + U16LE(1) + Bytes({0x01, 'a', 0x00, 0xFF}) + "GMIF" + U32LE(16) + "hello"
+         + Bytes({0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(Dump(archive.root), "a=hello");
     EXPECT_TRUE(loader.NamesEveryFile());
 }
@@ -112,31 +115,34 @@ TEST_F(ArcLoaderTest, SortedTreeKeepsStoredOrderAndSortsOnlyLaterEntries) {
 
 TEST_F(ArcLoaderTest, BigEndianMarkMakesLittleEndianBlockKindsUnknown) {
     const std::string names = Dir(kLE, 8, 0, 1) + Bytes({0x00, 0xFF, 0xFF, 0xFF});
-    EXPECT_TRUE(LoadFails(Header(kBE, 3) + "BTAF" + kBE.U32(12) + Fat(kLE, {})
-                              + "BTNF" + kBE.U32(8 + 12) + names + "GMIF" + kBE.U32(8),
+    EXPECT_TRUE(LoadFails(Header(kBE, 3) + "BTAF" + kBE.U32(12) + Fat(kLE, {}) + "BTNF"
+                              + kBE.U32(8 + 12) + names + "GMIF" + kBE.U32(8),
                           CArcException::kNoNameTable));
 }
 
 TEST_F(ArcLoaderTest, SkipsExtraHeaderBytesAndUnknownBlocksAndKeepsTheLastBlockOfAKind) {
     const std::string names = Dir(kLE, 8, 0, 1) + Bytes({0x01, 'f', 0x00, 0xFF});
     Load(Header(kLE, 6, 0, 20) + "\xFF\xFF\xFF\xFF" + Block(kLE, 0x4B4E554A, "junk")
-         + Block(kLE, kImage, "old!") + Block(kLE, kFat, Fat(kLE, {{0, 4}}))
-         + Block(kLE, 0, "") + Block(kLE, kNames, names) + Block(kLE, kImage, "new!"));
+         + Block(kLE, kImage, "old!") + Block(kLE, kFat, Fat(kLE, {{0, 4}})) + Block(kLE, 0, "")
+         + Block(kLE, kNames, names) + Block(kLE, kImage, "new!"));
     EXPECT_EQ(Dump(archive.root), "f=new!");
 }
 
 TEST_F(ArcLoaderTest, ArchiveWithoutNameTableLoadsEmptyAndNamesNotEveryFile) {
     // The root's sub-table offset 4 points at its own first-file-ID field.
-    Load(Archive(kLE, Fat(kLE, {{0, 1}, {4, 5}}), Dir(kLE, 4, 0, 1) + Bytes({0xFF, 0xFF, 0xFF, 0xFF}),
-                 "a\xFF\xFF\xFF" "b\xFF\xFF\xFF"));
+    Load(Archive(kLE, Fat(kLE, {{0, 1}, {4, 5}}),
+                 Dir(kLE, 4, 0, 1) + Bytes({0xFF, 0xFF, 0xFF, 0xFF}),
+                 "a\xFF\xFF\xFF"
+                 "b\xFF\xFF\xFF"));
     EXPECT_EQ(archive.root.entries.count, 0);
     EXPECT_FALSE(loader.NamesEveryFile());
 
     // Two names for file 0 do not make up for the unnamed file 1.
     Load(Archive(kLE, Fat(kLE, {{0, 1}, {4, 5}}),
-                 Dir(kLE, 16, 0, 2) + Dir(kLE, 23, 0, 0xF000)
-                     + Bytes({0x01, 'p', 0x81, 'd'}) + U16LE(0xF001) + Bytes({0x00, 0x01, 'q', 0x00}),
-                 "a\xFF\xFF\xFF" "b\xFF\xFF\xFF"));
+                 Dir(kLE, 16, 0, 2) + Dir(kLE, 23, 0, 0xF000) + Bytes({0x01, 'p', 0x81, 'd'})
+                     + U16LE(0xF001) + Bytes({0x00, 0x01, 'q', 0x00}),
+                 "a\xFF\xFF\xFF"
+                 "b\xFF\xFF\xFF"));
     EXPECT_EQ(Dump(archive.root), "p=a d{q=a}");
     EXPECT_FALSE(loader.NamesEveryFile());
 }
@@ -146,8 +152,8 @@ TEST_F(ArcLoaderTest, EmptyFilesCaseEqualNamesAndOverlappingRanges) {
     // s and S sharing one range, back\slash, D/ and d/ (merged).
     const std::string names = Dir(kLE, 24, 0, 3) + Dir(kLE, 54, 6, 0xF000) + Dir(kLE, 57, 7, 0xF000)
         + Bytes({0x01, 'z', 0x01, 'A', 0x01, 'a', 0x01, 's', 0x01, 'S'})
-        + Bytes({0x0A, 'b', 'a', 'c', 'k', '\\', 's', 'l', 'a', 's', 'h'})
-        + Bytes({0x81, 'D'}) + U16LE(0xF001) + Bytes({0x81, 'd'}) + U16LE(0xF002) + Bytes({0x00})
+        + Bytes({0x0A, 'b', 'a', 'c', 'k', '\\', 's', 'l', 'a', 's', 'h'}) + Bytes({0x81, 'D'})
+        + U16LE(0xF001) + Bytes({0x81, 'd'}) + U16LE(0xF002) + Bytes({0x00})
         + Bytes({0x01, 'p', 0x00}) + Bytes({0x01, 'q', 0x00});
     ASSERT_EQ(names.size(), 60u);
     const std::string bytes =
@@ -167,13 +173,13 @@ TEST_F(ArcLoaderTest, RefusesArchivesThatAreNotArchivesOrLackBlocks) {
     EXPECT_TRUE(LoadFails("", CArcException::kNotArchive));
     EXPECT_TRUE(LoadFails("KPAX" + Header(kLE, 0).substr(4), CArcException::kNotArchive));
     EXPECT_TRUE(LoadFails(Header(kLE, 0), CArcException::kNoNameTable));
-    EXPECT_TRUE(LoadFails(Header(kLE, 1) + Block(kLE, kFat, Fat(kLE, {})),
-                          CArcException::kNoNameTable));
+    EXPECT_TRUE(
+        LoadFails(Header(kLE, 1) + Block(kLE, kFat, Fat(kLE, {})), CArcException::kNoNameTable));
     const std::string names = Block(kLE, kNames, Dir(kLE, 8, 0, 1) + Bytes({0, 0xFF, 0xFF, 0xFF}));
     EXPECT_TRUE(LoadFails(Header(kLE, 2) + Block(kLE, kFat, Fat(kLE, {})) + names,
                           CArcException::kInvalidArchive));
-    EXPECT_TRUE(LoadFails(Header(kLE, 2) + names + Block(kLE, kImage, ""),
-                          CArcException::kInvalidArchive));
+    EXPECT_TRUE(
+        LoadFails(Header(kLE, 2) + names + Block(kLE, kImage, ""), CArcException::kInvalidArchive));
 
     for (const std::string& bad : {dir / "missing.kpak", dir.path()})
         EXPECT_TRUE(testsupport::Throws<XALFcl::CFileException>(
@@ -240,7 +246,9 @@ TEST_F(ArcLoaderTest, StructuralFaultWinsOverTreeConflictWhichOtherwisePassesThr
     const std::string conflict = Bytes({0x01, 'a', 0x81, 'A', 0x01, 0xF0, 0x00});
     const std::string names = Dir(kLE, 16, 0, 2) + Dir(kLE, 23, 1, 0xF000) + conflict;
     EXPECT_TRUE(testsupport::Throws<CArcException>(
-        [&] { Load(Archive(kLE, Fat(kLE, {{0, 1}}), names + Bytes({0x00}), "abcd")); },
+        [&] {
+            Load(Archive(kLE, Fat(kLE, {{0, 1}}), names + Bytes({0x00}), "abcd"));
+        },
         CArcException::kFileExists, "A"));
 
     archive.root.DeleteAll();

@@ -36,8 +36,7 @@ std::string SaveAndRead(CArchive& archive, std::int32_t alignment, bool withName
 
 TEST(ArcSaverLayout, EmptyArchiveIsFiftySixBytes) {
     CArchive archive;
-    const std::string expected = Header(kLE, 3, 56)
-        + BlockHeader(kLE, kFat, 12) + Fat(kLE, {})
+    const std::string expected = Header(kLE, 3, 56) + BlockHeader(kLE, kFat, 12) + Fat(kLE, {})
         + BlockHeader(kLE, kNames, 20) + Dir(kLE, 8, 0, 1) + Bytes({0}) + Pad(3)
         + BlockHeader(kLE, kImage, 8);
     EXPECT_EQ(SaveAndRead(archive, 4), expected);
@@ -46,10 +45,9 @@ TEST(ArcSaverLayout, EmptyArchiveIsFiftySixBytes) {
 TEST(ArcSaverLayout, OneFileArchiveIsSeventyTwoBytes) {
     CArchive archive;
     AddFile(archive, "/a", "hello");
-    const std::string expected = Header(kLE, 3, 72)
-        + BlockHeader(kLE, kFat, 20) + Fat(kLE, {{0, 5}})
-        + BlockHeader(kLE, kNames, 20) + Dir(kLE, 8, 0, 1) + Bytes({0x01, 'a', 0x00}) + Pad(1)
-        + BlockHeader(kLE, kImage, 16) + "hello" + Pad(3);
+    const std::string expected = Header(kLE, 3, 72) + BlockHeader(kLE, kFat, 20)
+        + Fat(kLE, {{0, 5}}) + BlockHeader(kLE, kNames, 20) + Dir(kLE, 8, 0, 1)
+        + Bytes({0x01, 'a', 0x00}) + Pad(1) + BlockHeader(kLE, kImage, 16) + "hello" + Pad(3);
     EXPECT_EQ(SaveAndRead(archive, 4), expected);
 }
 
@@ -66,16 +64,14 @@ TEST(ArcSaverLayout, NestedDirectoriesAreNumberedInWalkOrder) {
     CFileEntry* x = AddFile(archive, "/s1/x", "XXX");
     CFileEntry* y = AddFile(archive, "/s1/d/y", "YYYY");
 
-    const std::string expected = Header(kLE, 3, 160)
-        + BlockHeader(kLE, kFat, 52) + Fat(kLE, {{0, 1}, {4, 6}, {8, 11}, {12, 16}, {16, 16}})
-        + BlockHeader(kLE, kNames, 68)
+    const std::string expected = Header(kLE, 3, 160) + BlockHeader(kLE, kFat, 52)
+        + Fat(kLE, {{0, 1}, {4, 6}, {8, 11}, {12, 16}, {16, 16}}) + BlockHeader(kLE, kNames, 68)
         + Dir(kLE, 32, 0, 4) + Dir(kLE, 47, 2, 0xF000) + Dir(kLE, 54, 3, 0xF001)
         + Dir(kLE, 57, 4, 0xF000)
         + Bytes({0x01, 'a', 0x82, 's', '1', 0x01, 0xF0, 0x01, 'b', 0x82, 's', '2', 0x03, 0xF0, 0})
-        + Bytes({0x01, 'x', 0x81, 'd', 0x02, 0xF0, 0})
-        + Bytes({0x01, 'y', 0})
-        + Bytes({0x01, 'z', 0})
-        + BlockHeader(kLE, kImage, 24) + "A" + Pad(3) + "BB" + Pad(2) + "XXX" + Pad(1) + "YYYY";
+        + Bytes({0x01, 'x', 0x81, 'd', 0x02, 0xF0, 0}) + Bytes({0x01, 'y', 0})
+        + Bytes({0x01, 'z', 0}) + BlockHeader(kLE, kImage, 24) + "A" + Pad(3) + "BB" + Pad(2)
+        + "XXX" + Pad(1) + "YYYY";
     EXPECT_EQ(SaveAndRead(archive, 4), expected);
 
     EXPECT_EQ(a->id, 0u);
@@ -96,8 +92,8 @@ TEST(ArcSaverLayout, EveryAlignmentPadsNameTableAndContents) {
         std::int32_t alignment;
         std::uint32_t btnfSize, secondStart, imageSize;
     };
-    for (const Case& c : {Case{4, 24, 8, 12}, Case{8, 28, 8, 16}, Case{16, 28, 16, 32},
-                          Case{32, 44, 32, 64}}) {
+    for (const Case& c :
+         {Case{4, 24, 8, 12}, Case{8, 28, 8, 16}, Case{16, 28, 16, 32}, Case{32, 44, 32, 64}}) {
         CArchive archive(false);
         AddFile(archive, "/a", "hello");
         AddFile(archive, "/bb", "xyz");
@@ -106,8 +102,8 @@ TEST(ArcSaverLayout, EveryAlignmentPadsNameTableAndContents) {
             + BlockHeader(kLE, kFat, 28) + Fat(kLE, {{0, 5}, {c.secondStart, c.secondStart + 3}})
             + BlockHeader(kLE, kNames, c.btnfSize) + Dir(kLE, 8, 0, 1)
             + Bytes({0x01, 'a', 0x02, 'b', 'b', 0}) + Pad(c.btnfSize - 22)
-            + BlockHeader(kLE, kImage, c.imageSize + 8)
-            + "hello" + Pad(c.secondStart - 5) + "xyz" + Pad(c.imageSize - c.secondStart - 3);
+            + BlockHeader(kLE, kImage, c.imageSize + 8) + "hello" + Pad(c.secondStart - 5) + "xyz"
+            + Pad(c.imageSize - c.secondStart - 3);
         EXPECT_EQ(SaveAndRead(archive, c.alignment), expected) << "alignment " << c.alignment;
         EXPECT_EQ(contentStart % static_cast<std::uint32_t>(c.alignment), 0u);
     }
@@ -117,9 +113,8 @@ TEST(ArcSaverLayout, WithoutNameTableOnlyTheRootEntryIsWritten) {
     CArchive archive(false);
     AddFile(archive, "/a", "hello");
     AddFile(archive, "/d/b", "!");
-    const std::string expected = Header(kLE, 3, 160)
-        + BlockHeader(kLE, kFat, 28) + Fat(kLE, {{0, 5}, {32, 33}})
-        + BlockHeader(kLE, kNames, 44) + Dir(kLE, 4, 0, 1) + Pad(28)
+    const std::string expected = Header(kLE, 3, 160) + BlockHeader(kLE, kFat, 28)
+        + Fat(kLE, {{0, 5}, {32, 33}}) + BlockHeader(kLE, kNames, 44) + Dir(kLE, 4, 0, 1) + Pad(28)
         + BlockHeader(kLE, kImage, 72) + "hello" + Pad(27) + "!" + Pad(31);
     EXPECT_EQ(SaveAndRead(archive, 32, false), expected);
 }
@@ -408,9 +403,9 @@ TEST(ArcSaverOnFailingDisk, RunningOutOfSpaceChangesNothing) {
         std::uint64_t room;
         const char* subject;
     };
-    for (const Case& c : {Case{false, 0, "/a.@@@"}, Case{false, 65536, "/a.@@@"},
-                          Case{false, 100063, "/a.@@@"}, Case{true, 100064, "/a.bak"},
-                          Case{true, 100064 + 2999, "/a.bak"}}) {
+    for (const Case& c :
+         {Case{false, 0, "/a.@@@"}, Case{false, 65536, "/a.@@@"}, Case{false, 100063, "/a.@@@"},
+          Case{true, 100064, "/a.bak"}, Case{true, 100064 + 2999, "/a.bak"}}) {
         SCOPED_TRACE(c.room);
         CSaveOnMemoryDisk save;
         if (c.refuseLink)

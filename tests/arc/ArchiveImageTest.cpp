@@ -1,7 +1,7 @@
+#include "arc/ArchiveImage.h"
 #include "arc/ArcLoader.h"
 #include "arc/ArcSaver.h"
 #include "arc/Archive.h"
-#include "arc/ArchiveImage.h"
 #include "fcl/Exception.h"
 #include "fcl/FileStream.h"
 
@@ -76,9 +76,9 @@ TEST_F(ArchiveImageTest, ArchiveTruncatedAfterLoadingFailsTheSaveAndStaysAsItIs)
     const std::string truncated = ReadFile(path);
     for (const std::string& target : {path, dir / "other.kpak"}) {
         SCOPED_TRACE(target);
-        EXPECT_TRUE(Throws<XALFcl::CFileException>(
-            [&] { CArcSaver(loaded, 32, true, true).Save(target); },
-            XALFcl::CFileException::kCannotLoad, path));
+        EXPECT_TRUE(
+            Throws<XALFcl::CFileException>([&] { CArcSaver(loaded, 32, true, true).Save(target); },
+                                           XALFcl::CFileException::kCannotLoad, path));
         EXPECT_FALSE(Exists(CArcSaver::TemporaryName(target)));
         EXPECT_FALSE(Exists(CArcSaver::BackupName(target)));
     }

@@ -153,11 +153,11 @@ TEST(ArchiveTree, WalkVisitsChildrenBeforeEnteringSubdirectories) {
         archive.CreateFile(p);
     Recorder r;
     EXPECT_EQ(archive.Walk(r), 0);
-    EXPECT_EQ(r.log, (std::vector<std::string>{
-                         "enter ", "visit a", "visit s1", "visit b", "visit s2", "end ",
-                         "enter s1", "visit x", "visit d", "end s1", "enter d", "visit y",
-                         "end d", "leave d", "leave s1", "enter s2", "visit z", "end s2",
-                         "leave s2", "leave "}));
+    EXPECT_EQ(r.log,
+              (std::vector<std::string>{"enter ",   "visit a",  "visit s1", "visit b",  "visit s2",
+                                        "end ",     "enter s1", "visit x",  "visit d",  "end s1",
+                                        "enter d",  "visit y",  "end d",    "leave d",  "leave s1",
+                                        "enter s2", "visit z",  "end s2",   "leave s2", "leave "}));
 
     Recorder flat;
     archive.root.Walk(flat, false);
@@ -214,7 +214,8 @@ TEST(ArchiveTree, SortedInsertionMatchesTheScanAfterAnyEdits) {
         for (int step = 0; step < 24; ++step) {
             const int action = pick(10);
             if (action == 0 && !model.empty()) {
-                const std::string gone = model[static_cast<std::size_t>(pick(static_cast<int>(model.size())))];
+                const std::string gone =
+                    model[static_cast<std::size_t>(pick(static_cast<int>(model.size())))];
                 delete archive.FindEntry("/" + gone);
                 model.erase(std::find(model.begin(), model.end(), gone));
             } else if (action == 1 && pick(4) == 0) {

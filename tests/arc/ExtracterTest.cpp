@@ -86,9 +86,9 @@ TEST(ExtracterTest, ExistingSubdirectoryFailsWithItsPath) {
 // The tests run on POSIX hosts: only what POSIX refuses, and "\\", which no
 // host may get (FileNameTest has the Windows rules).
 TEST(ExtracterTest, UnsafeNamesAreRefused) {
-    for (const char* name : {"a.bin", "console.txt", "COM10", "c:x", "a<b", "a|b", "a?b", "a*b",
-                             "tab\there", "dot.", "space ", "CON", "nul", "Aux.txt", "com1",
-                             "LPT9.bin", "prn .h"})
+    for (const char* name :
+         {"a.bin", "console.txt", "COM10", "c:x", "a<b", "a|b", "a?b", "a*b", "tab\there", "dot.",
+          "space ", "CON", "nul", "Aux.txt", "com1", "LPT9.bin", "prn .h"})
         EXPECT_TRUE(IsExtractableName(name)) << name;
     for (const std::string& name :
          std::initializer_list<std::string>{"a\\b", "a/b", "..", ".", "", std::string("a\0b", 3)})

@@ -1,7 +1,7 @@
+#include "arc/FileVisitor.h"
 #include "arc/ArcException.h"
 #include "arc/Archive.h"
 #include "arc/FileImporter.h"
-#include "arc/FileVisitor.h"
 #include "arc/OperandWalk.h"
 #include "fcl/Exception.h"
 
@@ -54,9 +54,9 @@ TEST(FileVisitor, WalkFollowsLinksInEnumerationOrderAndRefusesLoops) {
     CArchive archive;
     CWalkLog walk(archive, &excludes);
     WalkOperands(operands, false, false, walk);
-    EXPECT_EQ(walk.log, (std::vector<std::string>{"enter /a", "file /a/B.bin", "file /a/c.bin",
-                                                  "enter /a/s", "file /a/s/x.bin", "enter /a/t",
-                                                  "file /a/t/x.bin"}));
+    EXPECT_EQ(walk.log,
+              (std::vector<std::string>{"enter /a", "file /a/B.bin", "file /a/c.bin", "enter /a/s",
+                                        "file /a/s/x.bin", "enter /a/t", "file /a/t/x.bin"}));
 
     std::filesystem::create_directory_symlink("..", dir / "a/s/back");
     CWalkLog loop(archive, &excludes);
@@ -77,8 +77,7 @@ TEST(FileVisitor, FailedDirectoryLeavesNoEmptyDirectoriesBehind) {
     for (const char* operand : {"kept/x/y/z", "new/../f/x", "new/../.."}) {
         const std::vector<COperand> operands{{dir.path(), OperandKind::WorkingDirectory},
                                              {operand, OperandKind::Path}};
-        EXPECT_THROW(WalkOperands(operands, false, false, importer), XALFcl::CException)
-            << operand;
+        EXPECT_THROW(WalkOperands(operands, false, false, importer), XALFcl::CException) << operand;
         EXPECT_EQ(ChildNames(archive.root), (std::vector<std::string>{"f", "kept"})) << operand;
         EXPECT_TRUE(archive.FindEntry("/kept")->AsDirectory()->entries.Empty()) << operand;
     }

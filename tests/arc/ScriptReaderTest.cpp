@@ -1,9 +1,9 @@
+#include "arc/ScriptReader.h"
 #include "arc/ArcException.h"
 #include "arc/Archive.h"
 #include "arc/FileVisitor.h"
 #include "arc/Operand.h"
 #include "arc/OperandWalk.h"
-#include "arc/ScriptReader.h"
 #include "fcl/MemoryDisk.h"
 
 #include "TestSupport.h"
@@ -15,17 +15,17 @@
 #include <utility>
 #include <vector>
 
+using testsupport::TempDir;
+using testsupport::Thrown;
+using testsupport::WriteFile;
 using XALArc::COperand;
 using XALArc::CScriptException;
 using XALArc::CScriptReader;
 using XALArc::OperandKind;
-using testsupport::TempDir;
-using testsupport::Thrown;
-using testsupport::WriteFile;
 
 namespace {
 
-using Entries = std::vector<std::pair<std::string, std::string>>;  // disk, archive
+using Entries = std::vector<std::pair<std::string, std::string>>; // disk, archive
 
 Entries ReadAll(const std::string& path) {
     CScriptReader reader(XALFcl::SystemDisk(), path);
@@ -212,7 +212,8 @@ TEST(ScriptOperand, EntriesIgnoreTheWorkingDirectoryAndGetSlashArchivePaths) {
     CRecordingVisitor visitor(archive);
     XALArc::WalkOperands(operands, false, false, visitor);
     const std::string base = dir / "scripts/data/";
-    EXPECT_EQ(visitor.visited, (Entries{{base + "a.bin", "/x/a.bin"},
-                                        {base + "a.bin", "/data/a.bin"},
-                                        {base + "b.bin", "/data/b.bin"}}));
+    EXPECT_EQ(visitor.visited,
+              (Entries{{base + "a.bin", "/x/a.bin"},
+                       {base + "a.bin", "/data/a.bin"},
+                       {base + "b.bin", "/data/b.bin"}}));
 }

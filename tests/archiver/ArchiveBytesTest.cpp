@@ -1,7 +1,7 @@
 #include "RunTrovel.h"
 
-#include "fcl/MemoryDisk.h"
 #include "TestSupport.h"
+#include "fcl/MemoryDisk.h"
 
 #include <gtest/gtest.h>
 
@@ -33,25 +33,18 @@ TEST(ArchiveBytes, VariedTreeIsWrittenByteForByteWithAndWithoutNames) {
     disk.AddFile("/src/d/e/" + longName, "xyz");
     disk.AddDirectory("/src/z");
 
-    const std::string fat = "BTAF" + U32LE(44) + U16LE(4) + U16LE(0)
-        + U32LE(0) + U32LE(1) + U32LE(16) + U32LE(16)
-        + U32LE(16) + U32LE(32) + U32LE(32) + U32LE(35);
-    const std::string image = "GMIF" + U32LE(56)
-        + "A" + Padding(15) + "0123456789abcdef" + "xyz" + Padding(13);
-    const std::string subTables = Bytes({0x83}) + "src" + U16LE(0xF001) + Bytes({0})
-        + Bytes({0x01}) + "a" + Bytes({0x81}) + "d" + U16LE(0xF002)
-        + Bytes({0x09}) + "empty.bin" + Bytes({0x81}) + "z" + U16LE(0xF004) + Bytes({0})
-        + Bytes({0x81}) + "e" + U16LE(0xF003) + Bytes({0x0B}) + "sixteen.bin" + Bytes({0})
-        + Bytes({0x7F}) + longName + Bytes({0})
-        + Bytes({0});
+    const std::string fat = "BTAF" + U32LE(44) + U16LE(4) + U16LE(0) + U32LE(0) + U32LE(1)
+        + U32LE(16) + U32LE(16) + U32LE(16) + U32LE(32) + U32LE(32) + U32LE(35);
+    const std::string image =
+        "GMIF" + U32LE(56) + "A" + Padding(15) + "0123456789abcdef" + "xyz" + Padding(13);
+    const std::string subTables = Bytes({0x83}) + "src" + U16LE(0xF001) + Bytes({0}) + Bytes({0x01})
+        + "a" + Bytes({0x81}) + "d" + U16LE(0xF002) + Bytes({0x09}) + "empty.bin" + Bytes({0x81})
+        + "z" + U16LE(0xF004) + Bytes({0}) + Bytes({0x81}) + "e" + U16LE(0xF003) + Bytes({0x0B})
+        + "sixteen.bin" + Bytes({0}) + Bytes({0x7F}) + longName + Bytes({0}) + Bytes({0});
     ASSERT_EQ(subTables.size(), 175u);
-    const std::string names = "BTNF" + U32LE(236)
-        + U32LE(40) + U16LE(0) + U16LE(5)
-        + U32LE(47) + U16LE(0) + U16LE(0xF000)
-        + U32LE(68) + U16LE(2) + U16LE(0xF001)
-        + U32LE(85) + U16LE(3) + U16LE(0xF002)
-        + U32LE(214) + U16LE(4) + U16LE(0xF001)
-        + subTables + Padding(13);
+    const std::string names = "BTNF" + U32LE(236) + U32LE(40) + U16LE(0) + U16LE(5) + U32LE(47)
+        + U16LE(0) + U16LE(0xF000) + U32LE(68) + U16LE(2) + U16LE(0xF001) + U32LE(85) + U16LE(3)
+        + U16LE(0xF002) + U32LE(214) + U16LE(4) + U16LE(0xF001) + subTables + Padding(13);
     // Without names, the root's entry alone points at its own first-file-ID
     // field.
     const std::string noNames = "BTNF" + U32LE(28) + U32LE(4) + U16LE(0) + U16LE(1) + Padding(12);

@@ -43,8 +43,8 @@ TEST(ArchiverSettings, BundledLettersSetModeAndFlagsAndLastModeWins) {
     Parsed all = Parse({"-abeilnfstu", "--replace", "a"});
     ASSERT_TRUE(all.usable);
     const CArchiverSettings& s = all.settings;
-    EXPECT_TRUE(s.addToRoot && s.backup && s.removeEmptyDir && s.index && s.list &&
-                s.noNameTable && s.useLongSymbol && s.sort && s.time && s.update);
+    EXPECT_TRUE(s.addToRoot && s.backup && s.removeEmptyDir && s.index && s.list && s.noNameTable
+                && s.useLongSymbol && s.sort && s.time && s.update);
     EXPECT_EQ(s.mode, ArchiverMode::Replace);
 }
 
@@ -60,14 +60,15 @@ TEST(ArchiverSettings, ArchivePathGetsExtensionOnlyWithoutAnyDot) {
 }
 
 TEST(ArchiverSettings, BackslashesInDiskPathsBecomeSlashes) {
-    Parsed p = Parse({"-c", "data\\sound", "-D", "a\\b", "x\\y.bin", "-S", "s\\list.txt",
-                      "-E", "a\\b", "-P", "p\\q"});
+    Parsed p = Parse({"-c", "data\\sound", "-D", "a\\b", "x\\y.bin", "-S", "s\\list.txt", "-E",
+                      "a\\b", "-P", "p\\q"});
     ASSERT_TRUE(p.usable);
     EXPECT_EQ(p.settings.archivePath, "data/sound.kpak");
-    EXPECT_EQ(Operands(p.settings), (std::vector<std::pair<OperandKind, std::string>>{
-                                        {OperandKind::WorkingDirectory, "a/b"},
-                                        {OperandKind::Path, "x/y.bin"},
-                                        {OperandKind::Script, "s/list.txt"}}));
+    EXPECT_EQ(
+        Operands(p.settings),
+        (std::vector<std::pair<OperandKind, std::string>>{{OperandKind::WorkingDirectory, "a/b"},
+                                                          {OperandKind::Path, "x/y.bin"},
+                                                          {OperandKind::Script, "s/list.txt"}}));
     // Names and the prefix are not paths.
     EXPECT_EQ(p.settings.excludeNames, std::vector<std::string>{"a\\b"});
     EXPECT_EQ(p.settings.prefix, "p\\q");
@@ -79,11 +80,11 @@ TEST(ArchiverSettings, AlignmentAcceptsOnlyWholeLiteralsOfTheFourValues) {
     EXPECT_EQ(Parse({"--align=020", "a"}).settings.align, 16);
     EXPECT_EQ(Parse({"-A", "32", "a"}).settings.align, 32);
     EXPECT_EQ(Parse({"-A", " +8", "a"}).settings.align, 8);
-    for (const char* bad : {"16k", "", "64", "12", "0x", "-4", "0x100000004", "4294967300",
-                            "99999999999999999999999999", "08",
-                            // 2^64 + 4 and 2^64 + 0x10 must not wrap to an accepted value
-                            "18446744073709551620", "0x10000000000000010",
-                            "02000000000000000000010"}) {
+    for (const char* bad :
+         {"16k", "", "64", "12", "0x", "-4", "0x100000004", "4294967300",
+          "99999999999999999999999999", "08",
+          // 2^64 + 4 and 2^64 + 0x10 must not wrap to an accepted value
+          "18446744073709551620", "0x10000000000000010", "02000000000000000000010"}) {
         Parsed p = Parse({"-A", bad, "a"});
         EXPECT_FALSE(p.usable) << bad;
         EXPECT_EQ(p.settings.align, 4) << bad;
@@ -97,8 +98,9 @@ TEST(ArchiverSettings, ValueLettersTakeFollowingArgumentsInTurn) {
     Parsed p = Parse({"-AD", "16", "dir", "arc"});
     ASSERT_TRUE(p.usable);
     EXPECT_EQ(p.settings.align, 16);
-    EXPECT_EQ(Operands(p.settings), (std::vector<std::pair<OperandKind, std::string>>{
-                                        {OperandKind::WorkingDirectory, "dir"}}));
+    EXPECT_EQ(
+        Operands(p.settings),
+        (std::vector<std::pair<OperandKind, std::string>>{{OperandKind::WorkingDirectory, "dir"}}));
     // "-A16": A takes the next argument and "1", "6" are read as letters.
     EXPECT_FALSE(Parse({"-A16", "8", "arc"}).usable);
     // A value is taken whole even when it looks like an option.
@@ -122,12 +124,13 @@ TEST(ArchiverSettings, LongValueOptionsSplitAtCommas) {
     EXPECT_EQ(Parse({"--prefix=a=b", "a"}).settings.prefix, "a=b");
 
     Parsed p = Parse({"a", "--directory=x,y", "--script=s1,s2", "-D", "z", "b"});
-    EXPECT_EQ(Operands(p.settings), (std::vector<std::pair<OperandKind, std::string>>{
-                                        {OperandKind::WorkingDirectory, "x"},
-                                        {OperandKind::Script, "s1"},
-                                        {OperandKind::Script, "s2"},
-                                        {OperandKind::WorkingDirectory, "z"},
-                                        {OperandKind::Path, "b"}}));
+    EXPECT_EQ(
+        Operands(p.settings),
+        (std::vector<std::pair<OperandKind, std::string>>{{OperandKind::WorkingDirectory, "x"},
+                                                          {OperandKind::Script, "s1"},
+                                                          {OperandKind::Script, "s2"},
+                                                          {OperandKind::WorkingDirectory, "z"},
+                                                          {OperandKind::Path, "b"}}));
 }
 
 TEST(ArchiverSettings, EveryCommandLineProblemAsksForUsage) {

@@ -56,8 +56,8 @@ TEST(FailingDisk, SaveKeepsTheOldArchiveOrWritesTheNewOneWhicheverCallFails) {
         ASSERT_EQ(clean.Contents("/arc.bak"), old);
         for (std::uint64_t n = 1; n <= clean.Calls(); ++n) {
             for (const Fault fault : {Fault::Error, Fault::Interrupted}) {
-                SCOPED_TRACE(testing::Message() << "call " << n
-                                                << (fault == Fault::Error ? " fails" : " stops"));
+                SCOPED_TRACE(testing::Message()
+                             << "call " << n << (fault == Fault::Error ? " fails" : " stops"));
                 CMemoryDisk disk;
                 Prepare(disk, old);
                 disk.FailAt(n, CMemoryDisk::Op::Any, fault);

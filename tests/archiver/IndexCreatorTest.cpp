@@ -48,26 +48,25 @@ TEST_F(IndexCreatorTest, WritesTheWholeHeader) {
     AddFile(archive, "/a.bin", "x");
     AddFile(archive, "/data/x.bin", "x");
     const std::string text = Write(archive, "sound.kpix");
-    const std::regex expected(
-        "/\\*{77}\n"
-        "\tArchive file index definition\\.\n"
-        "\tFile: sound\\.kpix\n"
-        "\n"
-        "\tThis file was created by QUORVANE VELKO-System Archiver\\.\n"
-        "\n"
-        "\tUpdate:[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\n"
-        " \\*{77}/\n"
-        "\n"
-        "#ifndef KPAK_SOUND_KPIX_\n"
-        "#define KPAK_SOUND_KPIX_\n"
-        "\n"
-        "enum \\{\n"
-        "\tKPAK_sound_a_bin = 0,\n"
-        "\tKPAK_sound_x_bin = 1\n"
-        "\\};\n"
-        "\n"
-        "/\\* KPAK_SOUND_KPIX_ \\*/\n"
-        "#endif\n");
+    const std::regex expected("/\\*{77}\n"
+                              "\tArchive file index definition\\.\n"
+                              "\tFile: sound\\.kpix\n"
+                              "\n"
+                              "\tThis file was created by QUORVANE VELKO-System Archiver\\.\n"
+                              "\n"
+                              "\tUpdate:[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}\n"
+                              " \\*{77}/\n"
+                              "\n"
+                              "#ifndef KPAK_SOUND_KPIX_\n"
+                              "#define KPAK_SOUND_KPIX_\n"
+                              "\n"
+                              "enum \\{\n"
+                              "\tKPAK_sound_a_bin = 0,\n"
+                              "\tKPAK_sound_x_bin = 1\n"
+                              "\\};\n"
+                              "\n"
+                              "/\\* KPAK_SOUND_KPIX_ \\*/\n"
+                              "#endif\n");
     EXPECT_TRUE(std::regex_match(text, expected)) << text;
 }
 
@@ -86,8 +85,9 @@ TEST_F(IndexCreatorTest, LongSymbolsCarryTheDirectoryPath) {
 TEST_F(IndexCreatorTest, EmptyArchiveGivesAnEmptyEnumLine) {
     XALArc::CArchive archive(false);
     archive.CreateDirectory("/only/dirs");
-    EXPECT_EQ(Tail(archive), "#ifndef KPAK_SOUND_KPIX_\n#define KPAK_SOUND_KPIX_\n\n"
-                             "enum {\n\n};\n\n/* KPAK_SOUND_KPIX_ */\n#endif\n");
+    EXPECT_EQ(Tail(archive),
+              "#ifndef KPAK_SOUND_KPIX_\n#define KPAK_SOUND_KPIX_\n\n"
+              "enum {\n\n};\n\n/* KPAK_SOUND_KPIX_ */\n#endif\n");
 }
 
 TEST_F(IndexCreatorTest, NamesBecomeIdentifiers) {

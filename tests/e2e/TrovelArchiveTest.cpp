@@ -15,10 +15,10 @@ using TrovelArchive = TrovelTest;
 
 // The smallest archive with one member: /a holding "hello", alignment 4.
 std::string OneFileArchive() {
-    return "KPAK" + Bytes({0xFE, 0xFF, 0x00, 0x01}) + U32LE(72) + U16LE(16) + U16LE(3) +
-           "BTAF" + U32LE(20) + U16LE(1) + U16LE(0) + U32LE(0) + U32LE(5) +
-           "BTNF" + U32LE(20) + U32LE(8) + U16LE(0) + U16LE(1) + Bytes({0x01, 'a', 0x00, 0xFF}) +
-           "GMIF" + U32LE(16) + "hello" + Bytes({0xFF, 0xFF, 0xFF});
+    return "KPAK" + Bytes({0xFE, 0xFF, 0x00, 0x01}) + U32LE(72) + U16LE(16) + U16LE(3) + "BTAF"
+        + U32LE(20) + U16LE(1) + U16LE(0) + U32LE(0) + U32LE(5) + "BTNF" + U32LE(20) + U32LE(8)
+        + U16LE(0) + U16LE(1) + Bytes({0x01, 'a', 0x00, 0xFF}) + "GMIF" + U32LE(16) + "hello"
+        + Bytes({0xFF, 0xFF, 0xFF});
 }
 
 TEST_F(TrovelArchive, CreateWritesTheExactLayoutAndNoSideFiles) {
@@ -40,20 +40,24 @@ TEST_F(TrovelArchive, CreateVerboseListsEveryFileInEnumerationOrder) {
     auto r = Trovel({"-cv", "out/../game", "assets"});
     // "out/../game" holds a dot, so no extension is added and out/ must exist.
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, std::string(kBanner) + "Adding: assets/A.bin\nAdding: assets/b.bin\n"
-                                            "Adding: assets/sub/Z.bin\nAdding: assets/_x.bin\n");
+    EXPECT_EQ(r.out,
+              std::string(kBanner)
+                  + "Adding: assets/A.bin\nAdding: assets/b.bin\n"
+                    "Adding: assets/sub/Z.bin\nAdding: assets/_x.bin\n");
 
     r = Trovel({"-cvl", "game", "assets"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string(kBanner) +
-                         "Adding: assets/A.bin\nAdding: assets/b.bin\nAdding: assets/sub/Z.bin\n"
-                         "Adding: assets/_x.bin\n" + kListHead +
-                         "<DIR> :        0 /assets/\n"
-                         "     0:        4 /assets/A.bin\n"
-                         "     1:        2 /assets/b.bin\n"
-                         "<DIR> :        0 /assets/sub/\n"
-                         "     2:        1 /assets/_x.bin\n"
-                         "     3:        0 /assets/sub/Z.bin\n");
+    EXPECT_EQ(r.out,
+              std::string(kBanner)
+                  + "Adding: assets/A.bin\nAdding: assets/b.bin\nAdding: assets/sub/Z.bin\n"
+                    "Adding: assets/_x.bin\n"
+                  + kListHead
+                  + "<DIR> :        0 /assets/\n"
+                    "     0:        4 /assets/A.bin\n"
+                    "     1:        2 /assets/b.bin\n"
+                    "<DIR> :        0 /assets/sub/\n"
+                    "     2:        1 /assets/_x.bin\n"
+                    "     3:        0 /assets/sub/Z.bin\n");
 }
 
 TEST_F(TrovelArchive, SortedCreateListsInByteOrderAndLoadKeepsThatOrder) {
@@ -61,15 +65,17 @@ TEST_F(TrovelArchive, SortedCreateListsInByteOrderAndLoadKeepsThatOrder) {
     Write("d/_x.bin", "22");
     Write("d/A.bin", "333");
     ASSERT_EQ(Trovel({"-c", "-s", "s.kpak", "-D", "d", ""}).status, 0);
-    const std::string sorted = std::string(kListHead) + "     0:        3 /A.bin\n"
-                               "     1:        2 /_x.bin\n     2:        1 /b.bin\n";
+    const std::string sorted = std::string(kListHead)
+        + "     0:        3 /A.bin\n"
+          "     1:        2 /_x.bin\n     2:        1 /b.bin\n";
     auto r = Trovel({"-l", "s.kpak"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, sorted);
 
     ASSERT_EQ(Trovel({"-c", "u.kpak", "-D", "d", ""}).status, 0);
-    const std::string stored = std::string(kListHead) + "     0:        3 /A.bin\n"
-                               "     1:        1 /b.bin\n     2:        2 /_x.bin\n";
+    const std::string stored = std::string(kListHead)
+        + "     0:        3 /A.bin\n"
+          "     1:        1 /b.bin\n     2:        2 /_x.bin\n";
     EXPECT_EQ(Trovel({"-l", "u.kpak"}).out, stored);
     // Listing with -s shows the numbers on disk, not a re-sorted tree.
     EXPECT_EQ(Trovel({"-ls", "u.kpak"}).out, stored);
@@ -91,17 +97,21 @@ TEST_F(TrovelArchive, WorkingDirectoriesAddToRootAndExcludes) {
     Write("base/CVS/junk", "j");
     Write("base/s/cvs", "keep");
     Write("other/a/b/c.bin", "c");
-    auto r = Trovel({"-c", "--exclude=CVS", "-l", "arc", "-D", "base", "x.bin", "s",
-                     "-D", "other", "a/b/c.bin"});
+    auto r = Trovel({"-c", "--exclude=CVS", "-l", "arc", "-D", "base", "x.bin", "s", "-D", "other",
+                     "a/b/c.bin"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string(kListHead) + "     0:        1 /x.bin\n<DIR> :        0 /s/\n"
-                                              "<DIR> :        0 /a/\n     1:        4 /s/cvs\n"
-                                              "<DIR> :        0 /a/b/\n     2:        1 /a/b/c.bin\n");
+    EXPECT_EQ(r.out,
+              std::string(kListHead)
+                  + "     0:        1 /x.bin\n<DIR> :        0 /s/\n"
+                    "<DIR> :        0 /a/\n     1:        4 /s/cvs\n"
+                    "<DIR> :        0 /a/b/\n     2:        1 /a/b/c.bin\n");
     r = Trovel({"-c", "-a", "-l", "root", "other/a/b/c.bin", "base"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string(kListHead) + "     0:        1 /c.bin\n<DIR> :        0 /CVS/\n"
-                                              "<DIR> :        0 /s/\n     1:        1 /x.bin\n"
-                                              "     2:        1 /CVS/junk\n     3:        4 /s/cvs\n");
+    EXPECT_EQ(r.out,
+              std::string(kListHead)
+                  + "     0:        1 /c.bin\n<DIR> :        0 /CVS/\n"
+                    "<DIR> :        0 /s/\n     1:        1 /x.bin\n"
+                    "     2:        1 /CVS/junk\n     3:        4 /s/cvs\n");
 }
 
 TEST_F(TrovelArchive, RemoveEmptyDirKeepsOnlyParentsOfFiles) {
@@ -110,9 +120,11 @@ TEST_F(TrovelArchive, RemoveEmptyDirKeepsOnlyParentsOfFiles) {
     auto r = Trovel({"-c", "-e", "-l", "arc", "t"});
     EXPECT_EQ(r.out, std::string(kListHead) + "<DIR> :        0 /t/\n     0:        1 /t/f.bin\n");
     r = Trovel({"-c", "-l", "arc", "t"});
-    EXPECT_EQ(r.out, std::string(kListHead) + "<DIR> :        0 /t/\n<DIR> :        0 /t/empty/\n"
-                                              "     0:        1 /t/f.bin\n"
-                                              "<DIR> :        0 /t/empty/deeper/\n");
+    EXPECT_EQ(r.out,
+              std::string(kListHead)
+                  + "<DIR> :        0 /t/\n<DIR> :        0 /t/empty/\n"
+                    "     0:        1 /t/f.bin\n"
+                    "<DIR> :        0 /t/empty/deeper/\n");
 }
 
 TEST_F(TrovelArchive, ReplaceCreatesAMissingArchiveAndReplacesMembers) {
@@ -125,8 +137,9 @@ TEST_F(TrovelArchive, ReplaceCreatesAMissingArchiveAndReplacesMembers) {
     Write("a", "HELLO!");
     r = Trovel({"-rvl", "-b", "one", "a", "b.bin"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string(kBanner) + "Adding: a\nAdding: b.bin\n" + kListHead +
-                         "     0:        6 /a\n     1:        3 /b.bin\n");
+    EXPECT_EQ(r.out,
+              std::string(kBanner) + "Adding: a\nAdding: b.bin\n" + kListHead
+                  + "     0:        6 /a\n     1:        3 /b.bin\n");
     EXPECT_EQ(Read("one.bak"), OneFileArchive());
 
     // With -u only existing members are replaced.

@@ -36,13 +36,15 @@ protected:
 
 TEST_F(TrovelEdit, ReplaceWithTimeUpdatesOnlyStrictlyNewerFiles) {
     MakeArchive();
-    Write("data/a.bin", "AAA", kT0 + 60);     // same second as the archive: skipped
-    Write("data/b.bin", "BBBB", kT0 + 61);    // one second later: updated
-    Write("data/new.bin", "n", kT0);          // not in the archive: added
+    Write("data/a.bin", "AAA", kT0 + 60);  // same second as the archive: skipped
+    Write("data/b.bin", "BBBB", kT0 + 61); // one second later: updated
+    Write("data/new.bin", "n", kT0);       // not in the archive: added
     auto r = Trovel({"-rtv", "arc", "data"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string(kBanner) + "Skip     : data/a.bin\nUpdating : data/b.bin\n"
-                                            "Adding   : data/new.bin\nSkip     : data/sub/c.bin\n");
+    EXPECT_EQ(r.out,
+              std::string(kBanner)
+                  + "Skip     : data/a.bin\nUpdating : data/b.bin\n"
+                    "Adding   : data/new.bin\nSkip     : data/sub/c.bin\n");
     r = Trovel({"-p", "arc", "data"});
     EXPECT_EQ(r.out, "data/a.bin: The specified file is different from the file in the archive.\n");
 
@@ -73,9 +75,11 @@ TEST_F(TrovelEdit, CreateWithTimeRebuildsOnlyWhenOutOfDate) {
     std::remove((dir / "data/sub/c.bin").c_str());
     r = Trovel({"-ct", "-l", "arc", "data"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string(kListHead) + "<DIR> :        0 /data/\n     0:        3 /data/a.bin\n"
-                                              "     1:        4 /data/b.bin\n"
-                                              "<DIR> :        0 /data/sub/\n");
+    EXPECT_EQ(r.out,
+              std::string(kListHead)
+                  + "<DIR> :        0 /data/\n     0:        3 /data/a.bin\n"
+                    "     1:        4 /data/b.bin\n"
+                    "<DIR> :        0 /data/sub/\n");
 }
 
 TEST_F(TrovelEdit, CompareReportsMissingByArchivePathAndDifferentByDiskPath) {
@@ -86,22 +90,24 @@ TEST_F(TrovelEdit, CompareReportsMissingByArchivePathAndDifferentByDiskPath) {
     Write("x/a.bin", "aaa");
     auto r = Trovel({"-pv", "arc", "data", "-D", "x", "a.bin"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string(kBanner) +
-                         "Comparing: data/a.bin\n"
-                         "Comparing: data/b.bin\n"
-                         "data/b.bin: The specified file is different from the file in the archive.\n"
-                         "/data/empty.bin: The specified file does not exist in the archive.\n"
-                         "Comparing: data/sub/c.bin\n"
-                         "/data/sub/new.bin: The specified file does not exist in the archive.\n"
-                         "/a.bin: The specified file does not exist in the archive.\n");
+    EXPECT_EQ(r.out,
+              std::string(kBanner)
+                  + "Comparing: data/a.bin\n"
+                    "Comparing: data/b.bin\n"
+                    "data/b.bin: The specified file is different from the file in the archive.\n"
+                    "/data/empty.bin: The specified file does not exist in the archive.\n"
+                    "Comparing: data/sub/c.bin\n"
+                    "/data/sub/new.bin: The specified file does not exist in the archive.\n"
+                    "/a.bin: The specified file does not exist in the archive.\n");
 }
 
 TEST_F(TrovelEdit, DeleteRemovesMembersCaseInsensitivelyAndSavesOnce) {
     MakeArchive();
     auto r = Trovel({"-dv", "-l", "arc", "\\DATA\\A.BIN", "/data/sub"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string(kBanner) + "deleting: /DATA/A.BIN\ndeleting: /data/sub\n" +
-                         kListHead + "<DIR> :        0 /data/\n     0:        4 /data/b.bin\n");
+    EXPECT_EQ(r.out,
+              std::string(kBanner) + "deleting: /DATA/A.BIN\ndeleting: /data/sub\n" + kListHead
+                  + "<DIR> :        0 /data/\n     0:        4 /data/b.bin\n");
 
     r = Trovel({"-de", "-l", "arc", "/data/b.bin"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -112,13 +118,15 @@ TEST_F(TrovelEdit, FailedDeleteChangesNothing) {
     MakeArchive();
     const std::string before = Read("arc.kpak");
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/missing.bin", "/missing.bin: Specified file or directory does not exist in the archive.\n"},
+        {"/missing.bin",
+         "/missing.bin: Specified file or directory does not exist in the archive.\n"},
         {"data/a.bin", "data/a.bin: Archive path not specified with an absolute path.\n"},
         {"/", "/: Specified file or directory does not exist in the archive.\n"},
         {"\\", "/: Specified file or directory does not exist in the archive.\n"},
         {"", ": Specified file or directory does not exist in the archive.\n"},
         {"/data/..", "/data/..: Specified file or directory does not exist in the archive.\n"},
-        {"/data/a.bin/x", "/data/a.bin/x: File exists with the same name as the specified directory name.\n"},
+        {"/data/a.bin/x",
+         "/data/a.bin/x: File exists with the same name as the specified directory name.\n"},
     };
     for (const auto& [path, message] : cases) {
         auto r = Trovel({"-d", "arc", "/data/b.bin", path});
@@ -131,10 +139,12 @@ TEST_F(TrovelEdit, FailedDeleteChangesNothing) {
 
 TEST_F(TrovelEdit, DeleteTakesArchivePathsFromScripts) {
     MakeArchive();
-    Write("del/list.txt", "; members to drop\n\"ignored.bin\", \"\\data\\sub\\c.bin\"\n\"data/a.bin\"\n");
+    Write("del/list.txt",
+          "; members to drop\n\"ignored.bin\", \"\\data\\sub\\c.bin\"\n\"data/a.bin\"\n");
     auto r = Trovel({"-d", "-e", "-l", "arc", "-S", "del/list.txt"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string(kListHead) + "<DIR> :        0 /data/\n     0:        4 /data/b.bin\n");
+    EXPECT_EQ(r.out,
+              std::string(kListHead) + "<DIR> :        0 /data/\n     0:        4 /data/b.bin\n");
 }
 
 TEST_F(TrovelEdit, SavingALoadedArchiveAgainGivesTheSameBytes) {
@@ -201,7 +211,8 @@ TEST_F(TrovelEdit, IndexHeaderNeverOverwritesAnArchiveMadeByThisRun) {
         EXPECT_EQ(r.status, 1) << mode;
         EXPECT_EQ(r.err, "t.kpix: Same file as the archive.\n") << mode;
         EXPECT_EQ(Trovel({"-l", "t.kpak"}).out,
-                  std::string(kListHead) + "<DIR> :        0 /data/\n     0:        3 /data/a.bin\n")
+                  std::string(kListHead)
+                      + "<DIR> :        0 /data/\n     0:        3 /data/a.bin\n")
             << mode;
     }
 }

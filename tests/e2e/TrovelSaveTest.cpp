@@ -34,7 +34,8 @@ protected:
 
     std::int64_t Size(const std::string& rel) {
         struct stat info;
-        return lstat((dir / rel).c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size) : -1;
+        return lstat((dir / rel).c_str(), &info) == 0 ? static_cast<std::int64_t>(info.st_size)
+                                                      : -1;
     }
 
     // Starts "trovel -c <archive> big" over an archive holding oldBytes and
@@ -46,7 +47,8 @@ protected:
             Write(archive, oldBytes);
             const std::vector<std::string> args{"-c", archive, "big"};
             auto run = std::make_unique<Process>(program, args, dir.path());
-            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kRunTimeoutSeconds);
+            const auto until =
+                std::chrono::steady_clock::now() + std::chrono::seconds(kRunTimeoutSeconds);
             while (!run->Ended() && Size(temp) <= 0) {
                 if (std::chrono::steady_clock::now() > until) {
                     ADD_FAILURE() << "no temporary file " << temp;
@@ -79,7 +81,8 @@ TEST_F(TrovelSave, RunMeetingTheTemporaryFileOfALiveRunFailsAndChangesNothing) {
     struct Case {
         std::string archiveA, archiveB, temp;
     };
-    for (const Case& c : {Case{"arc.kpak", "arc.kpak", "arc.@@@"}, Case{"a.d/x", "a.d/y", "a.@@@"}}) {
+    for (const Case& c :
+         {Case{"arc.kpak", "arc.kpak", "arc.@@@"}, Case{"a.d/x", "a.d/y", "a.@@@"}}) {
         const auto a = SaveAndStop(c.archiveA, c.temp);
         ASSERT_TRUE(a);
         const std::int64_t written = Size(c.temp);

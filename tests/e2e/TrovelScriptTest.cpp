@@ -35,12 +35,13 @@ TEST_F(TrovelScript, CreateImportsEntriesRelativeToTheScriptAndIgnoresWorkingDir
     EXPECT_EQ(r.err, "");
     r = Trovel({"-l", "arc"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, std::string(kListHead) +
-                         "<DIR> :        0 /data/\n"
-                         "<DIR> :        0 /pack/\n"
-                         "     0:        3 /data/a.bin\n"
-                         "     1:        2 /pack/b.bin\n"
-                         "     2:        1 /pack/c.bin\n");
+    EXPECT_EQ(r.out,
+              std::string(kListHead)
+                  + "<DIR> :        0 /data/\n"
+                    "<DIR> :        0 /pack/\n"
+                    "     0:        3 /data/a.bin\n"
+                    "     1:        2 /pack/b.bin\n"
+                    "     2:        1 /pack/c.bin\n");
 }
 
 TEST_F(TrovelScript, LongOptionReadsEachScriptInTurn) {
@@ -51,9 +52,10 @@ TEST_F(TrovelScript, LongOptionReadsEachScriptInTurn) {
     RunResult r = Trovel({"-c", "--script=first.txt,second.txt", "arc"});
     ASSERT_EQ(r.status, 0) << r.err;
     r = Trovel({"-l", "arc"});
-    EXPECT_EQ(r.out, std::string(kListHead) +
-                         "     0:        1 /x.bin\n"
-                         "     1:        2 /b.bin\n");
+    EXPECT_EQ(r.out,
+              std::string(kListHead)
+                  + "     0:        1 /x.bin\n"
+                    "     1:        2 /b.bin\n");
 }
 
 TEST_F(TrovelScript, SyntaxErrorPrintsLineAndCaretAndWritesNoArchive) {

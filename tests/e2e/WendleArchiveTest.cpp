@@ -38,10 +38,10 @@ TEST_F(WendleArchive, WritesHeaderDataBlockOffsetsAndPaddedWaveData) {
     Write("a.txt", "a.swav\n");
     ExpectSuccess({"a.txt"});
     EXPECT_EQ(Read("a.swar"),
-              Bytes({0x53, 0x57, 0x41, 0x52, 0xFF, 0xFE, 0x00, 0x01, 0x4C, 0, 0, 0, 0x10, 0, 0x01, 0,
-                     0x44, 0x41, 0x54, 0x41, 0x3C, 0, 0, 0}) +
-                  std::string(32, '\0') + Bytes({1, 0, 0, 0, 0x40, 0, 0, 0}) + "0123456789" +
-                  Bytes({0, 0}));
+              Bytes({0x53, 0x57, 0x41, 0x52, 0xFF, 0xFE, 0x00, 0x01, 0x4C, 0, 0, 0,
+                     0x10, 0,    0x01, 0,    0x44, 0x41, 0x54, 0x41, 0x3C, 0, 0, 0})
+                  + std::string(32, '\0') + Bytes({1, 0, 0, 0, 0x40, 0, 0, 0}) + "0123456789"
+                  + Bytes({0, 0}));
 }
 
 TEST_F(WendleArchive, StoresEveryListedWaveBackToBackInListOrder) {
@@ -157,7 +157,8 @@ TEST_F(WendleArchive, UpdateWithOneOutputTestsEachListAgainstTheArchiveJustWritt
     Write("b.txt", "b.swav\n");
     for (const char* input : {"a.txt", "b.txt", "a.swav", "b.swav"})
         SetModTime(dir / input, 1000);
-    ExpectSuccess({"-u", "-v", "-o", "out.swar", "a.txt", "b.txt"}, "wendle: out.swar is update.\n");
+    ExpectSuccess({"-u", "-v", "-o", "out.swar", "a.txt", "b.txt"},
+                  "wendle: out.swar is update.\n");
     EXPECT_EQ(Read("out.swar"), Archive({"a"}));
 }
 
@@ -170,7 +171,7 @@ TEST_F(WendleArchive, EachFailureHasItsMessageAndLeavesNoPartialArchive) {
     ASSERT_EQ(mkfifo((dir / "fifo.txt").c_str(), 0666), 0);
     const bool has_proc = Exists("/proc/self/mem");
     const struct {
-        std::string wave;  // the middle line of l.txt
+        std::string wave; // the middle line of l.txt
         std::vector<std::string> args;
         std::string message;
     } cases[] = {
@@ -215,12 +216,14 @@ TEST_F(WendleArchive, OneOutputThatIsAnyListFileOfTheRunIsRefused) {
     for (const char* list : {"l1.txt", "l2.txt", "l3.txt"})
         Write(list, "a.swav\n");
     ASSERT_EQ(symlink("l1.txt", (dir / "alias.txt").c_str()), 0);
-    ExpectFailure({"-o", "alias.txt", "l2.txt", "l3.txt", "l1.txt"}, "Cannot open alias.txt for writing.");
+    ExpectFailure({"-o", "alias.txt", "l2.txt", "l3.txt", "l1.txt"},
+                  "Cannot open alias.txt for writing.");
     EXPECT_EQ(Read("l1.txt"), "a.swav\n");
     // A list file that is a link to the output becomes it once the first
     // archive has been written.
     ASSERT_EQ(symlink("out.swar", (dir / "later.txt").c_str()), 0);
-    ExpectFailure({"-o", "out.swar", "l1.txt", "l2.txt", "later.txt"}, "Cannot open out.swar for writing.");
+    ExpectFailure({"-o", "out.swar", "l1.txt", "l2.txt", "later.txt"},
+                  "Cannot open out.swar for writing.");
     EXPECT_EQ(Read("out.swar"), Archive({"a"}));
 }
 

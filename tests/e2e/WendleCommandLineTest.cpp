@@ -15,25 +15,25 @@ namespace {
 using WendleCommandLine = WendleTest;
 using args = std::vector<std::string>;
 
-const std::string kHelp =
-    "wendle Ver.1.02\n"
-    "Copyright (C) 2026 Quorvane. All rights reserved.\n"
-    "\n"
-    "\n"
-    "Usage:\n"
-    "  wendle [option...] file...\n"
-    "\n"
-    "Options:\n"
-    "  -v, --verbose explain what is being done\n"
-    "  -o filename   specify output filename\n"
-    "  -u, --update  update only when input file is newer than output file\n"
-    "  -h, --help    display this help and exit\n";
+const std::string kHelp = "wendle Ver.1.02\n"
+                          "Copyright (C) 2026 Quorvane. All rights reserved.\n"
+                          "\n"
+                          "\n"
+                          "Usage:\n"
+                          "  wendle [option...] file...\n"
+                          "\n"
+                          "Options:\n"
+                          "  -v, --verbose explain what is being done\n"
+                          "  -o filename   specify output filename\n"
+                          "  -u, --update  update only when input file is newer than output file\n"
+                          "  -h, --help    display this help and exit\n";
 
 TEST_F(WendleCommandLine, HelpGoesToStandardOutputWithStatus1WhenEmptyAnd0WhenAsked) {
     const struct {
         args arguments;
         int status;
-    } cases[] = {{{}, 1}, {{"-h"}, 0}, {{"--help"}, 0}, {{"-vh", "missing.txt"}, 0},
+    } cases[] = {{{}, 1},         {{"-h"}, 0},
+                 {{"--help"}, 0}, {{"-vh", "missing.txt"}, 0},
                  {{"-h", ""}, 0}, {{"-o", "x", "--help", "-x"}, 0}};
     for (const auto& c : cases) {
         const auto r = Run(c.arguments);

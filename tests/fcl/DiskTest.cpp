@@ -1,7 +1,7 @@
 #include "fcl/Disk.h"
 
-#include "fcl/MemoryDisk.h"
 #include "TestSupport.h"
+#include "fcl/MemoryDisk.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "fcl/FileFinder.h"
 
-#include "fcl/Exception.h"
 #include "TestSupport.h"
+#include "fcl/Exception.h"
 
 #include <gtest/gtest.h>
 
@@ -56,7 +56,7 @@ TEST(FileFinderTest, ReportsKindAndTimeFollowingLinks) {
     TempDir dir;
     MakeDirs(dir / "d/sub");
     WriteFile(dir / "d/file", "x");
-    SetModTime(dir / "d/file", 4102444800);   // 2100-01-01, past 32 bits
+    SetModTime(dir / "d/file", 4102444800); // 2100-01-01, past 32 bits
     std::filesystem::create_symlink("sub", dir / "d/linkdir");
     std::filesystem::create_symlink("nowhere", dir / "d/dangling");
 
@@ -76,7 +76,8 @@ TEST(FileFinderTest, ReportsKindAndTimeFollowingLinks) {
                 EXPECT_TRUE(finder.entryIsDirectory);
             }
         }
-        EXPECT_EQ(seen, (std::vector<std::string>{".", "..", "dangling", "file", "linkdir", "sub"}));
+        EXPECT_EQ(seen,
+                  (std::vector<std::string>{".", "..", "dangling", "file", "linkdir", "sub"}));
     }
 }
 

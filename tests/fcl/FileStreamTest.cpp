@@ -1,7 +1,7 @@
 #include "fcl/FileStream.h"
 
-#include "fcl/Exception.h"
 #include "TestSupport.h"
+#include "fcl/Exception.h"
 
 #include <gtest/gtest.h>
 
@@ -38,8 +38,8 @@ TEST(FileStreamTest, WritesValuesBlocksAndFillsByteForByte) {
         EXPECT_EQ(out.state, 0);
         out.Close();
     }
-    const std::string expected = Bytes({0x12, 0x34, 0x56, 0x78, 0x78, 0x56, 0x34, 0x12, 0xFE,
-                                        0xFF, 'a', 'b'})
+    const std::string expected =
+        Bytes({0x12, 0x34, 0x56, 0x78, 0x78, 0x56, 0x34, 0x12, 0xFE, 0xFF, 'a', 'b'})
         + std::string(5000, '\xEE') + std::string(12, '\xFF');
     EXPECT_EQ(ReadFile(path), expected);
 }

@@ -1,8 +1,8 @@
 #include "fcl/File.h"
 
+#include "TestSupport.h"
 #include "fcl/Exception.h"
 #include "fcl/MemoryDisk.h"
-#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -167,8 +167,8 @@ TEST(FileTest, EveryFailedDiskCallBecomesItsCodeAndInterruptedOnesAreCompleted) 
     for (const auto& kind : kinds) {
         ASSERT_GT(clean.Calls(kind.op), 0u);
         for (std::uint64_t n = 1; n <= clean.Calls(kind.op); ++n) {
-            SCOPED_TRACE(testing::Message() << "call " << n << " of kind "
-                                            << static_cast<int>(kind.op));
+            SCOPED_TRACE(testing::Message()
+                         << "call " << n << " of kind " << static_cast<int>(kind.op));
             CMemoryDisk failing;
             failing.FailAt(n, kind.op);
             if (kind.op == CMemoryDisk::Op::Close && n == 2) {

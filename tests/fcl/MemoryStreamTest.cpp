@@ -97,8 +97,9 @@ TEST(MemoryOutputStreamTest, WritesValuesInTheStreamsByteOrder) {
     out.littleEndian = 1;
     out.WriteU32(0x12345678);
     out.WriteU16(0xFFFE);
-    EXPECT_EQ(buffer, (std::vector<std::uint8_t>{0x12, 0x34, 0x56, 0x78, 0x78, 0x56, 0x34, 0x12,
-                                                 0xFE, 0xFF}));
+    EXPECT_EQ(
+        buffer,
+        (std::vector<std::uint8_t>{0x12, 0x34, 0x56, 0x78, 0x78, 0x56, 0x34, 0x12, 0xFE, 0xFF}));
     EXPECT_EQ(out.state, 0);
 }
 

@@ -6,8 +6,12 @@ using namespace XALFcl;
 
 namespace {
 
-std::string Added(std::string path) { return AddExtension(path, "kpak"); }
-std::string Replaced(std::string path) { return ReplaceExtension(path, "kpak"); }
+std::string Added(std::string path) {
+    return AddExtension(path, "kpak");
+}
+std::string Replaced(std::string path) {
+    return ReplaceExtension(path, "kpak");
+}
 
 TEST(PathTest, AddExtensionOnlyWhenThereIsNoDotAnywhere) {
     EXPECT_EQ(Added("arc"), "arc.kpak");

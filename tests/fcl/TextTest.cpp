@@ -40,8 +40,8 @@ TEST(TextTest, MakeSymbolAddsOneUnderscoreAndThePrefix) {
 }
 
 TEST(TextTest, TimeStampHasTheIsoShape) {
-    EXPECT_TRUE(std::regex_match(GetTimeStamp(),
-                                 std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}")));
+    EXPECT_TRUE(std::regex_match(
+        GetTimeStamp(), std::regex("[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}")));
 }
 
 } // namespace

@@ -118,7 +118,7 @@ bool Process::Reap(int flags) {
     else if (WIFSIGNALED(status))
         status_ = 128 + WTERMSIG(status);
     else
-        return true;    // stopped
+        return true; // stopped
     ended_ = true;
     return true;
 }

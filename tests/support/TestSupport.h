@@ -43,9 +43,9 @@ private:
 
 // What a finished program left behind.
 struct RunResult {
-    int status = -1;      // exit status, or 128 + signal number when killed
-    std::string out;      // standard output
-    std::string err;      // standard error
+    int status = -1; // exit status, or 128 + signal number when killed
+    std::string out; // standard output
+    std::string err; // standard error
 };
 
 // How long a program may run before it is killed and the test fails.
@@ -65,8 +65,8 @@ public:
 
     // SIGSTOP, returning once it has stopped; false when it ended first.
     bool Stop();
-    void Continue();    // SIGCONT
-    void Kill();        // SIGKILL
+    void Continue(); // SIGCONT
+    void Kill();     // SIGKILL
     // Whether it has ended, without waiting.
     bool Ended();
     // Waits for the end and collects its output. When it runs longer than
@@ -78,11 +78,11 @@ private:
     // is then recorded.
     bool Reap(int flags);
 
-    std::string command_;     // program and arguments, for messages
+    std::string command_; // program and arguments, for messages
     int pid_ = -1;
     int out_ = -1, err_ = -1; // read ends of the output pipes
     bool ended_ = false;
-    int status_ = -1;         // as RunResult::status, once ended
+    int status_ = -1; // as RunResult::status, once ended
 };
 
 // Runs `program` with `args` in the directory `cwd` and waits for it (see

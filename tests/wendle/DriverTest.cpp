@@ -39,9 +39,9 @@ const std::string expected_archive = Archive({"abc", Pattern(70000), "", "abc"})
 
 struct scenario {
     std::vector<std::string> args;
-    std::string output;   // as the run names it
-    std::string archive;  // the regular file the archive goes into
-    bool link;            // the output is a link: a failed archive is emptied, not removed
+    std::string output;  // as the run names it
+    std::string archive; // the regular file the archive goes into
+    bool link;           // the output is a link: a failed archive is emptied, not removed
 };
 
 const scenario scenarios[] = {
@@ -110,8 +110,8 @@ std::set<std::string> each_call_going_wrong(memory_disk::fault fault, const scen
     std::size_t calls = 0;
     for (std::size_t call = 1; calls >= call - 1; ++call) {
         SCOPED_TRACE(s.args.front() + ", call " + std::to_string(call) + " going wrong");
-        seen.insert(check_run(s, messages, [&](memory_disk& disk) { disk.inject(fault, call); },
-                              calls));
+        seen.insert(check_run(
+            s, messages, [&](memory_disk& disk) { disk.inject(fault, call); }, calls));
     }
     return seen;
 }
@@ -134,13 +134,13 @@ TEST(WendleOnMemoryDisk, ShortAndInterruptedReadsAndWritesAreContinued) {
 
 TEST(WendleOnMemoryDisk, AFullDiskEndsTheRunWithCannotWriteAndNoPartialArchive) {
     const std::uint64_t length = expected_archive.size();
-    for (const std::uint64_t space : {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{16},
-                                      std::uint64_t{60}, std::uint64_t{0x10000}, length - 1,
-                                      length}) {
+    for (const std::uint64_t space :
+         {std::uint64_t{0}, std::uint64_t{1}, std::uint64_t{16}, std::uint64_t{60},
+          std::uint64_t{0x10000}, length - 1, length}) {
         std::size_t calls = 0;
-        const std::string message =
-            check_run(scenarios[0], {{"Cannot write set/l.swar.", true}},
-                      [&](memory_disk& disk) { disk.limit_space(space); }, calls);
+        const std::string message = check_run(
+            scenarios[0], {{"Cannot write set/l.swar.", true}},
+            [&](memory_disk& disk) { disk.limit_space(space); }, calls);
         EXPECT_EQ(message.empty(), space >= length) << space;
     }
 }

@@ -15,7 +15,7 @@ TEST(OutputGuard, TakesBackOnlyTheRegularFileItOpenedAndKeepsLinks) {
     const struct {
         std::string output;
         bool keep;
-        bool replaced;  // another file is put at the path while it is written
+        bool replaced; // another file is put at the path while it is written
         std::map<std::string, std::string> changes;
     } cases[] = {
         {"o.swar", true, false, {{"o.swar", "new"}}},

@@ -22,8 +22,11 @@ TEST(UpToDate, AnArchiveIsCurrentOnlyWhenStrictlyNewerThanEveryInputToTheNanosec
         bool wave_is_device;
         bool current;
     } cases[] = {
-        {t, t, next, false, true},   {t, t, t, false, false},    {t, next, next, false, false},
-        {next, t, next, false, false}, {t, t, {1001, 1}, false, true},
+        {t, t, next, false, true},
+        {t, t, t, false, false},
+        {t, next, next, false, false},
+        {next, t, next, false, false},
+        {t, t, {1001, 1}, false, true},
         // A wave that is not a regular file has no time to compare.
         {t, t, next, true, false},
     };

@@ -38,10 +38,9 @@ inline std::string Pattern(std::size_t count) {
 inline std::string Wave(const std::string& data) {
     using testsupport::U16LE;
     using testsupport::U32LE;
-    const std::string header = Tag(wave_file::magic) + U16LE(strm::byte_order_mark) +
-                               U16LE(0x0100) + U32LE(wave_file::header_length + Size(data)) +
-                               U16LE(strm::file_header_size) + U16LE(1) + "DATA" +
-                               U32LE(8 + Size(data));
+    const std::string header = Tag(wave_file::magic) + U16LE(strm::byte_order_mark) + U16LE(0x0100)
+        + U32LE(wave_file::header_length + Size(data)) + U16LE(strm::file_header_size) + U16LE(1)
+        + "DATA" + U32LE(8 + Size(data));
     return header + data;
 }
 
@@ -57,15 +56,14 @@ inline std::string Archive(const std::vector<std::string>& waves) {
         data += w;
         at += Size(w);
     }
-    const std::string padding((wave_archive::alignment - at % wave_archive::alignment) %
-                                  wave_archive::alignment,
-                              '\0');
+    const std::string padding(
+        (wave_archive::alignment - at % wave_archive::alignment) % wave_archive::alignment, '\0');
     const std::uint32_t size = at + Size(padding);
-    return Tag(wave_archive::magic) + U16LE(strm::byte_order_mark) + U16LE(wave_archive::version) +
-           U32LE(size) + U16LE(wave_archive::header_size) + U16LE(wave_archive::block_count) +
-           Tag(wave_archive::data_kind) + U32LE(size - wave_archive::data_block_offset) +
-           std::string(wave_archive::reserved_length, '\0') + U32LE(count) + offsets + data +
-           padding;
+    return Tag(wave_archive::magic) + U16LE(strm::byte_order_mark) + U16LE(wave_archive::version)
+        + U32LE(size) + U16LE(wave_archive::header_size) + U16LE(wave_archive::block_count)
+        + Tag(wave_archive::data_kind) + U32LE(size - wave_archive::data_block_offset)
+        + std::string(wave_archive::reserved_length, '\0') + U32LE(count) + offsets + data
+        + padding;
 }
 
 } // namespace wendle_test

@@ -44,8 +44,8 @@ private:
 
 TEST(CmdlineParser, ReportsOptionsAndOperandsInCommandLineOrder) {
     EXPECT_EQ(recording_parser().run({"a.txt", "-v", "b.txt", "--update", "-vu"}),
-              (calls{"operand:a.txt", "option:v=", "operand:b.txt", "option:update=", "option:v=",
-                     "option:u="}));
+              (calls{"operand:a.txt", "option:v=", "operand:b.txt",
+                     "option:update=", "option:v=", "option:u="}));
 }
 
 TEST(CmdlineParser, OptionArgumentIsTheNextArgumentWhateverItLooksLike) {

@@ -45,8 +45,8 @@ const std::string kSwarHeaderStart = "SWAR" + Bytes({0xFF, 0xFE}) + U16LE(0x0100
 
 TEST(StreamHelpers, ReadsLittleEndianIntegersAndTagsAndFailsOnShortReads) {
     testsupport::TempDir dir;
-    testsupport::WriteFile(dir / "in",
-                           Bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}) + "SWAV" + Bytes({1, 2, 3}));
+    testsupport::WriteFile(
+        dir / "in", Bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}) + "SWAV" + Bytes({1, 2, 3}));
     const std::unique_ptr<disk_file> in = platform::host_disk().open_for_reading(dir / "in");
     ASSERT_TRUE(in);
     EXPECT_EQ(strm::read_u8(*in), 0x01);
@@ -105,12 +105,13 @@ TEST(StreamHelpers, WritebackFieldIsPatchedAtEveryPlaceAndWrittenDirectlyOnceRes
 TEST(StreamHelpers, FileHeaderWriterWritesTheGenericHeaderAndFinallyThePaddedLength) {
     temp_stream s;
     strm::file_header_writer header(s.get(), strm::block_tag("SWAR"), 0x0100, 1);
-    EXPECT_EQ(s.contents(), Bytes({0x53, 0x57, 0x41, 0x52, 0xFF, 0xFE, 0x00, 0x01, 0x00, 0x00, 0x00,
-                                   0x00, 0x10, 0x00, 0x01, 0x00}));
+    EXPECT_EQ(s.contents(),
+              Bytes({0x53, 0x57, 0x41, 0x52, 0xFF, 0xFE, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00, 0x10,
+                     0x00, 0x01, 0x00}));
     s.put(filler(5));
     header.finish();
-    EXPECT_EQ(s.contents(), kSwarHeaderStart + U32LE(24) + U16LE(16) + U16LE(1) + filler(5) +
-                                Bytes({0, 0, 0}));
+    EXPECT_EQ(s.contents(),
+              kSwarHeaderStart + U32LE(24) + U16LE(16) + U16LE(1) + filler(5) + Bytes({0, 0, 0}));
 }
 
 TEST(StreamHelpers, WritersLeftByTheirScopeCompleteTheirSizes) {
@@ -120,8 +121,9 @@ TEST(StreamHelpers, WritersLeftByTheirScopeCompleteTheirSizes) {
         strm::block_writer block(s.get(), strm::block_tag("DATA"));
         s.put(filler(1));
     }
-    EXPECT_EQ(s.contents(), kSwarHeaderStart + U32LE(28) + U16LE(16) + U16LE(1) + "DATA" +
-                                U32LE(12) + filler(1) + Bytes({0, 0, 0}));
+    EXPECT_EQ(s.contents(),
+              kSwarHeaderStart + U32LE(28) + U16LE(16) + U16LE(1) + "DATA" + U32LE(12) + filler(1)
+                  + Bytes({0, 0, 0}));
 }
 
 TEST(StreamHelpers, FailedWritesSeeksAndFieldsOf4GiBRaiseWriteFailure) {
