@@ -5,42 +5,69 @@
 
 #include "util/stream.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
 namespace {
 
-constexpr std::size_t copy_buffer_size = 0x10000;
+// Offsets are written out in pieces of this many entries.
+constexpr std::size_t table_piece = 0x4000;
 
-// Appends one wave's data to the archive and resolves its offset field to
-// where the data starts.
-void copy_wave(disk& disk, disk_file& out, const std::string& path, strm::writeback_field& offset,
-               std::vector<unsigned char>& buffer) {
+// Appends one wave's data to the archive; returns where the data starts.
+strm::position copy_wave(disk& disk, disk_file& out, const std::string& path) {
     wave_reader wave(disk, path);
-    strm::resolve(offset, out, 0);
+    const strm::position start = strm::tell(out);
+    if (start > wave_archive::max_length)
+        throw strm::write_failure{};
     // The archive's sizes are 32-bit: stop before it reaches 4 GiB rather
     // than after copying the whole of an oversized wave.
-    strm::position end = strm::tell(out);
-    while (const std::size_t count = wave.read_data(buffer.data(), buffer.size())) {
-        if (count > wave_archive::max_length - end)
-            throw strm::write_failure{};
-        strm::write_bytes(out, buffer.data(), count);
+    strm::position end = start;
+    while (end < wave_archive::max_length) {
+        const strm::position room = wave_archive::max_length - end;
+        const std::size_t count =
+            wave.copy_data(out, static_cast<std::size_t>(std::min<strm::position>(room, SIZE_MAX)));
+        if (count == 0)
+            return start;
         end += count;
     }
+    unsigned char more;
+    if (wave.read_data(&more, 1) != 0)
+        throw strm::write_failure{};
+    return start;
+}
+
+// Fills in the offset table at `table` and returns to the end.
+void write_offsets(disk_file& out, strm::position table,
+                   const std::vector<std::uint32_t>& offsets) {
+    const strm::position end = strm::tell(out);
+    strm::seek(out, table);
+    std::vector<unsigned char> bytes;
+    for (std::size_t first = 0; first < offsets.size(); first += table_piece) {
+        const std::size_t last = std::min(offsets.size(), first + table_piece);
+        bytes.clear();
+        for (std::size_t i = first; i < last; ++i) {
+            for (int shift = 0; shift < 32; shift += 8)
+                bytes.push_back(static_cast<unsigned char>(offsets[i] >> shift));
+        }
+        strm::write_bytes(out, bytes.data(), bytes.size());
+    }
+    strm::seek(out, end);
 }
 
 } // namespace
 
 // The file header, then one "DATA" block with the reserved words, the wave
 // count, the offset of each wave's data and the data back to back; the end
-// is padded. The header and block writers fill in the sizes last.
+// is padded. The offset table is reserved with zeros and filled in once all
+// the data is in; the header and block writers fill in the sizes last.
 void write_wave_archive(disk& disk, disk_file& out, const std::vector<std::string>& waves) {
     // The offset table alone must fit below 4 GiB.
     if (waves.size() > (wave_archive::max_length - wave_archive::offset_table_offset)
             / wave_archive::offset_entry_size)
         throw strm::write_failure{};
-    std::vector<strm::writeback_field> offsets(waves.size());
-    std::vector<unsigned char> buffer(copy_buffer_size);
+    std::vector<std::uint32_t> offsets;
+    offsets.reserve(waves.size());
 
     strm::file_header_writer header(out, wave_archive::magic, wave_archive::version,
                                     wave_archive::block_count);
@@ -48,10 +75,13 @@ void write_wave_archive(disk& disk, disk_file& out, const std::vector<std::strin
     for (std::size_t i = 0; i < wave_archive::reserved_length; i += 4)
         strm::write_u32(out, 0);
     strm::write_u32(out, static_cast<std::uint32_t>(waves.size()));
-    for (strm::writeback_field& offset : offsets)
-        strm::write(out, offset);
+    const strm::position table = strm::tell(out);
     for (std::size_t i = 0; i < waves.size(); ++i)
-        copy_wave(disk, out, waves[i], offsets[i], buffer);
+        strm::write_u32(out, 0);
+    for (const std::string& wave : waves)
+        offsets.push_back(static_cast<std::uint32_t>(copy_wave(disk, out, wave)));
+    if (!waves.empty())
+        write_offsets(out, table, offsets);
     strm::write(out, strm::align(wave_archive::alignment));
     data.finish();
     header.finish();

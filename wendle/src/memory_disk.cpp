@@ -35,6 +35,9 @@ std::string normalise(const std::string& path) {
     return name;
 }
 
+// A copy moves at most this many bytes at a time.
+constexpr std::size_t copy_piece = 0x10000;
+
 // A short transfer moves at most half of what was asked, and at least one byte.
 std::size_t shortened(std::size_t count) {
     return count > 1 ? count / 2 : count;
@@ -92,6 +95,26 @@ public:
         return {moved, status};
     }
 
+    // A read of the source and the writes of what it gave, each a call of
+    // its own that can go wrong.
+    copy_result copy_from(disk_file& source, std::size_t count) override {
+        piece_.resize(std::min(count, copy_piece));
+        const io_result read = source.read(piece_.data(), piece_.size());
+        copy_result result;
+        result.read = read.status;
+        while (result.count < read.count) {
+            const io_result written =
+                write(piece_.data() + result.count, read.count - result.count);
+            result.count += written.count;
+            if (written.status == io_status::failed
+                || (written.status == io_status::done && written.count == 0)) {
+                result.write = io_status::failed;
+                break;
+            }
+        }
+        return result;
+    }
+
     bool seek(std::uint64_t position) override {
         if (disk_.count_call() == fault::fail)
             return false;
@@ -125,6 +148,7 @@ private:
     std::shared_ptr<node> node_;
     bool writable_;
     std::uint64_t position_ = 0;
+    std::vector<unsigned char> piece_;
 };
 
 memory_disk::memory_disk() = default;

@@ -19,6 +19,10 @@ public:
     // Reads the next bytes of the wave data into `buffer`, filling it unless
     // the data ends first; 0 at the end.
     std::size_t read_data(void* buffer, std::size_t size);
+    // Moves the next bytes of the wave data, up to `count`, to the end of
+    // `out`; how many, 0 at the end. A failed write raises
+    // strm::write_failure.
+    std::size_t copy_data(disk_file& out, std::size_t count);
 
 private:
     std::string path_;

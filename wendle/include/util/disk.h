@@ -57,6 +57,15 @@ struct io_result {
     io_status status = io_status::done;
 };
 
+// How a copy from one file to another ended: `count` bytes were read and
+// written; `read` tells how the read ended, as for a read, and `write` is
+// failed when the bytes read could not all be written.
+struct copy_result {
+    std::size_t count = 0;
+    io_status read = io_status::done;
+    io_status write = io_status::done;
+};
+
 // One open file. It is closed when it goes away, if it was not closed before.
 class disk_file {
 public:
@@ -68,6 +77,12 @@ public:
     // Writes up to `count` bytes at the current position. Fewer bytes may
     // move, also when the call is done.
     virtual io_result write(const void* data, std::size_t count) = 0;
+
+    // Reads once from `source`, a file of the same disk, up to `count` bytes
+    // at its position, and writes them here at the current position. Fewer
+    // bytes may come as for a read; none, read done, means the source ended.
+    // A disk may move the bytes without passing them through the caller.
+    virtual copy_result copy_from(disk_file& source, std::size_t count) = 0;
 
     // Positions are counted in bytes from the start of the file.
     virtual bool seek(std::uint64_t position) = 0;
