@@ -15,7 +15,7 @@ FUZZ_SECONDS ?= 60
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: all configure test test-asan test-clang demo install bench fuzz fuzz-build \
+.PHONY: format format-check all configure test test-asan test-clang demo install bench fuzz fuzz-build \
         fuzz-replay clean check-gtest check-clang
 
 all: configure
@@ -85,3 +85,10 @@ install: all
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(CLANG_DIR) $(FUZZ_DIR) $(BENCH_DIR)
+
+# The layout of every C++ file is .clang-format's.
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
