@@ -3,12 +3,15 @@
 #include "arc/ArcEntryVisitor.h"
 #include "arc/ArcException.h"
 #include "arc/ArchiveImage.h"
+#include "fcl/Exception.h"
+#include "fcl/File.h"
 #include "fcl/FileStream.h"
 #include "fcl/Stream.h"
 #include "fcl/Text.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -362,70 +365,151 @@ void CFileEntry::Load(XALFcl::CInputStream& stream, std::uint64_t n) {
 }
 
 void CFileEntry::LoadFile(XALFcl::CDisk& disk, const std::string& diskPath) {
-    XALFcl::CFileInputStream stream(disk, diskPath);
-    const std::int64_t length = stream.GetSize();
-    Load(stream, static_cast<std::uint64_t>(length));
-    if (stream.state & XALFcl::CIosBase::kEndOfData)
+    XALFcl::CFile file(disk, diskPath, "rb");
+    XALFcl::FileStatus status;
+    if (!file.GetStatus(status))
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath);
+    std::vector<std::uint8_t> none;
+    Keep(none);
+    disk_ = &disk;
+    diskPath_ = diskPath;
+    modTime_ = status.modTime;
+    size = status.size;
 }
 
 void CFileEntry::Refer(std::shared_ptr<CArchiveImage> image, std::uint64_t offset,
                        std::uint64_t n) {
-    std::vector<std::uint8_t>().swap(bytes_);
+    std::vector<std::uint8_t> none;
+    Keep(none);
     image_ = n > 0 ? std::move(image) : nullptr;
     offset_ = offset;
     size = n;
 }
 
-// The bytes become the entry's own contents; any range is dropped.
+// The bytes become the entry's own contents; any range or disk file is
+// dropped.
 void CFileEntry::Keep(std::vector<std::uint8_t>& bytes) {
     size = bytes.size();
     bytes_.swap(bytes);
+    std::vector<std::uint8_t>().swap(bytes);
     image_.reset();
     offset_ = 0;
+    disk_ = nullptr;
+    std::string().swap(diskPath_);
+    modTime_ = 0;
+}
+
+void CFileEntry::OpenSource(XALFcl::CFile& file) const {
+    if (!file.Open(diskPath_, "rb"))
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath_);
+    XALFcl::FileStatus status;
+    if (!file.GetStatus(status) || status.size != size || status.modTime != modTime_)
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
+}
+
+void CFileEntry::ReadPiece(XALFcl::CFile* source, std::uint64_t start, std::uint8_t* buffer,
+                           std::uint64_t count) const {
+    if (image_ != nullptr) {
+        image_->Read(offset_ + start, buffer, count);
+    } else if (source != nullptr) {
+        if (source->ReadAt(static_cast<std::int64_t>(start), buffer, count) != count)
+            throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
+    } else {
+        std::memcpy(buffer, bytes_.data() + start, static_cast<std::size_t>(count));
+    }
+}
+
+void CFileEntry::CheckSourceEnd(XALFcl::CFile& source) const {
+    std::uint8_t extra;
+    if (source.ReadAt(static_cast<std::int64_t>(size), &extra, 1) != 0)
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
 }
 
 const std::uint8_t* CFileEntry::Data() {
-    if (image_ != nullptr) {
+    if (image_ != nullptr || disk_ != nullptr) {
+        std::optional<XALFcl::CFile> source;
+        if (disk_ != nullptr) {
+            source.emplace(*disk_);
+            OpenSource(*source);
+        }
         std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
-        image_->Read(offset_, buffer.data(), size);
+        ReadPiece(source ? &*source : nullptr, 0, buffer.data(), size);
+        if (source)
+            CheckSourceEnd(*source);
         Keep(buffer);
     }
     return bytes_.empty() ? nullptr : bytes_.data();
 }
 
 void CFileEntry::Store(XALFcl::COutputStream& stream) const {
-    if (size == 0)
+    if (disk_ == nullptr && image_ == nullptr) {
+        if (size > 0)
+            stream.Write(bytes_.data(), bytes_.size());
         return;
-    if (image_ != nullptr)
+    }
+    if (image_ != nullptr) {
         image_->CopyTo(stream, offset_, size);
-    else if (!bytes_.empty())
-        stream.Write(bytes_.data(), bytes_.size());
+        return;
+    }
+    XALFcl::CFile source(*disk_);
+    OpenSource(source);
+    std::vector<std::uint8_t> chunk(
+        static_cast<std::size_t>(std::min(size, CArchiveImage::kChunkSize)));
+    for (std::uint64_t done = 0; done < size;) {
+        const std::uint64_t n = std::min<std::uint64_t>(size - done, chunk.size());
+        ReadPiece(&source, done, chunk.data(), n);
+        stream.Write(chunk.data(), n);
+        done += n;
+    }
+    CheckSourceEnd(source);
+}
+
+// A disk file is copied with one byte more than it should hold, so that a
+// file that grew is seen without a read of its own.
+void CFileEntry::CopyTo(XALFcl::CFile& out) const {
+    if (disk_ != nullptr) {
+        XALFcl::CFile source(*disk_);
+        OpenSource(source);
+        if (out.CopyFrom(source, 0, size + 1) != size)
+            throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
+    } else if (image_ != nullptr) {
+        image_->CopyTo(out, offset_, size);
+    } else if (size > 0) {
+        out.Write(bytes_.data(), size);
+    }
 }
 
 // The disk side is read first in every chunk, so that a disk file that
-// ended early is seen by the caller as such; an archive file that ended
-// early fails inside the image.
+// ended early is seen by the caller as such; stored contents that ended
+// early fail where they are read.
 bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
-    if (n != size || size == 0 || (image_ == nullptr && bytes_.size() != size))
+    const bool inMemory = image_ == nullptr && disk_ == nullptr;
+    if (n != size || size == 0 || (inMemory && bytes_.size() != size))
         return false;
+    std::optional<XALFcl::CFile> source;
+    if (disk_ != nullptr) {
+        source.emplace(*disk_);
+        OpenSource(*source);
+    }
     const std::uint64_t chunkSize = std::min(size, CArchiveImage::kChunkSize);
     std::vector<std::uint8_t> block(static_cast<std::size_t>(chunkSize));
-    std::vector<std::uint8_t> stored(image_ != nullptr ? block.size() : 0);
+    std::vector<std::uint8_t> stored(inMemory ? 0 : block.size());
     for (std::uint64_t done = 0; done < size;) {
         const std::uint64_t chunk = std::min(size - done, chunkSize);
         stream.Read(block.data(), chunk);
         if (stream.state & XALFcl::CIosBase::kEndOfData)
             return false;
-        const std::uint8_t* expected = stored.data();
-        if (image_ != nullptr)
-            image_->Read(offset_ + done, stored.data(), chunk);
-        else
-            expected = bytes_.data() + done;
+        const std::uint8_t* expected = bytes_.data() + done;
+        if (!inMemory) {
+            ReadPiece(source ? &*source : nullptr, done, stored.data(), chunk);
+            expected = stored.data();
+        }
         if (std::memcmp(block.data(), expected, static_cast<std::size_t>(chunk)) != 0)
             return false;
         done += chunk;
     }
+    if (source)
+        CheckSourceEnd(*source);
     return true;
 }
 

@@ -12,6 +12,7 @@
 
 namespace XALFcl {
 class CDisk;
+class CFile;
 class CInputStream;
 class COutputStream;
 } // namespace XALFcl
@@ -118,10 +119,12 @@ private:
     bool risersStale_ = false;
 };
 
-// A file entry's contents are either in memory (loaded from a disk file or
-// a stream, owned by the entry) or a range of a loaded archive's file image,
-// read only when they are written out or compared. Replacing the contents
-// drops the range.
+// A file entry's contents are in one of three places: in memory (owned by
+// the entry), a range of a loaded archive's file image, or a disk file as a
+// directory walk saw it. Only in-memory contents cost memory by their size;
+// the others are read in pieces when they are written out or compared, and a
+// disk file must then still have the size and time it had when it was seen.
+// Replacing the contents drops where they were before.
 class CFileEntry : public CArcEntry {
 public:
     CFileEntry(std::string name, CDirEntry* parent);
@@ -129,19 +132,25 @@ public:
 
     // Replaces the contents with n bytes read from the stream.
     void Load(XALFcl::CInputStream& stream, std::uint64_t n);
-    // Replaces the contents with the whole disk file; a file that delivers
-    // fewer bytes than its length fails with "Cannot load file".
+    // Makes the contents the disk file as it is now: it is opened (a failure
+    // is "Cannot open file") and its size and time are kept, but its bytes
+    // are read only when needed. A file that by then delivers other bytes
+    // than that many, or has another size or time, fails with "Cannot load
+    // file" naming it.
     void LoadFile(XALFcl::CDisk& disk, const std::string& diskPath);
     // Makes the contents the n bytes at `offset` of the archive image; an
     // empty range leaves the entry empty and refers to nothing.
     void Refer(std::shared_ptr<CArchiveImage> image, std::uint64_t offset, std::uint64_t n);
-    // Writes the contents; nothing for an empty file.
+    // Writes the contents to a stream; nothing for an empty file.
     void Store(XALFcl::COutputStream& stream) const;
+    // Appends the contents to `out` (open for writing) in bounded pieces.
+    // After a failure `out` holds an unspecified part of them.
+    void CopyTo(XALFcl::CFile& out) const;
     // True only for equal, non-zero length and identical bytes.
     bool Compare(XALFcl::CInputStream& stream, std::uint64_t n) const;
 
-    // The contents in memory (null for an empty file). Contents still in
-    // the archive file are read into a buffer of the entry's own first.
+    // The contents in memory (null for an empty file). Contents elsewhere are
+    // read into a buffer of the entry's own first.
     const std::uint8_t* Data();
 
     CDirEntry* parent;
@@ -149,10 +158,23 @@ public:
 
 private:
     void Keep(std::vector<std::uint8_t>& bytes);
+    // Opens the disk file of the contents into `file`, checking that it is
+    // still as it was seen.
+    void OpenSource(XALFcl::CFile& file) const;
+    // The `count` bytes at `start` of the contents; `source` is the disk
+    // file opened by OpenSource, when the contents are one.
+    void ReadPiece(XALFcl::CFile* source, std::uint64_t start, std::uint8_t* buffer,
+                   std::uint64_t count) const;
+    // Fails when the disk file goes on past the size that was seen.
+    void CheckSourceEnd(XALFcl::CFile& source) const;
 
     std::vector<std::uint8_t> bytes_;
     std::shared_ptr<CArchiveImage> image_;
     std::uint64_t offset_ = 0;
+    // A disk file, while the contents are one.
+    XALFcl::CDisk* disk_ = nullptr;
+    std::string diskPath_;
+    std::int64_t modTime_ = 0;
 };
 
 } // namespace XALArc

@@ -233,21 +233,22 @@ public:
 };
 
 // The file contents in file ID order, each padded with 0xFF to the alignment.
+// They are copied from where they are in bounded pieces, never held whole.
 class CArcSaver::CFileImageWriter : public CArcEntryVisitor {
 public:
-    CFileImageWriter(XALFcl::COutputStream& stream_, std::uint64_t alignment_)
+    CFileImageWriter(XALFcl::CFileOutputStream& stream_, std::uint64_t alignment_)
         : stream(stream_), alignment(alignment_) {}
 
     int Visit(CArcEntry& entry) override {
         if (entry.IsFile()) {
             const CFileEntry& file = *entry.AsFile();
-            file.Store(stream);
+            file.CopyTo(stream.GetFile());
             stream.Fill(AlignUp(file.size, alignment) - file.size, Format::kPadding);
         }
         return 0;
     }
 
-    XALFcl::COutputStream& stream;
+    XALFcl::CFileOutputStream& stream;
     std::uint64_t alignment;
 };
 

@@ -26,6 +26,12 @@ void CArchiveImage::CopyTo(XALFcl::COutputStream& out, std::uint64_t start, std:
     }
 }
 
+void CArchiveImage::CopyTo(XALFcl::CFile& out, std::uint64_t start, std::uint64_t count) {
+    XALFcl::CFile& file = file_->GetFile();
+    if (out.CopyFrom(file, offset_ + static_cast<std::int64_t>(start), count) != count)
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, file.GetName());
+}
+
 // The loader checked every range against the image, which lay inside the
 // file: a read that comes back short means the file changed after loading,
 // and the missing bytes must never pass for contents.

@@ -5,6 +5,7 @@
 #include <vector>
 
 namespace XALFcl {
+class CFile;
 class CFileInputStream;
 class COutputStream;
 } // namespace XALFcl
@@ -31,6 +32,8 @@ public:
 
     // Writes the `count` bytes at `start` (relative to the image) to `out`.
     void CopyTo(XALFcl::COutputStream& out, std::uint64_t start, std::uint64_t count);
+    // Appends the `count` bytes at `start` to `out`, open for writing.
+    void CopyTo(XALFcl::CFile& out, std::uint64_t start, std::uint64_t count);
     // Reads the `count` bytes at `start` into `buffer`.
     void Read(std::uint64_t start, void* buffer, std::uint64_t count);
 

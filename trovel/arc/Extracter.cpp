@@ -71,7 +71,7 @@ int CExtracter::Visit(CArcEntry& entry) {
         // Created exclusively: a name that collides with one written before
         // (a volume that ignores case) fails instead of overwriting it.
         XALFcl::CFileOutputStream out(disk_, path_.str(), "wbx");
-        static_cast<CFileEntry&>(entry).Store(out);
+        static_cast<CFileEntry&>(entry).CopyTo(out.GetFile());
         if (out.state & XALFcl::CIosBase::kFailure)
             throw CFileException(CFileException::kCannotWrite, path_.str());
         out.Close();

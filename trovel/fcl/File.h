@@ -45,7 +45,9 @@ public:
     std::uint64_t Write(const void* buffer, std::uint64_t count);
     // Appends up to `count` bytes from `offset` of `source` (open for
     // reading), fewer only where it ends; a read error throws kCannotLoad naming
-    // `source`, a write error kCannotWrite. Returns the number copied.
+    // `source`, a write error kCannotWrite. Returns the number copied. The
+    // bytes are read straight into this file's write buffer, so copies of
+    // small files still leave in large writes.
     std::uint64_t CopyFrom(CFile& source, std::int64_t offset, std::uint64_t count);
     // The next byte (0..255), or -1 at end of file.
     int GetChar();
@@ -75,6 +77,8 @@ private:
     bool Refill();
     // Writing: hands the buffered bytes to the disk; false on an error.
     bool Drain();
+    // Writing: grows the buffer for `count` more bytes, up to its full size.
+    void Reserve(std::uint64_t count);
     void Require(bool writable, std::int32_t code) const;
 
     CDisk& disk_;
@@ -84,7 +88,8 @@ private:
     bool open_ = false;
     bool writing_ = false;
     // Reading: the bytes [next_, buffer_.size()) are still unread. Writing:
-    // the bytes not yet handed to the disk. Allocated on first use.
+    // the bytes [0, next_) are not yet handed to the disk. Allocated on first
+    // use.
     std::vector<std::uint8_t> buffer_;
     std::size_t next_ = 0;
 };

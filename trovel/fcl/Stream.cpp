@@ -45,7 +45,7 @@ std::uint64_t COutputStream::Fill(std::uint64_t count, std::uint8_t value) {
     // Written in blocks: the bytes and the flags come out as from single
     // WriteU8 calls. Once a block does not fit, neither would the rest.
     std::uint8_t block[4096];
-    std::fill(std::begin(block), std::end(block), value);
+    std::fill(block, block + std::min<std::uint64_t>(count, sizeof block), value);
     const bool failedBefore = (state & kFailure) != 0;
     for (std::uint64_t left = count; left > 0;) {
         const std::uint64_t part = std::min<std::uint64_t>(left, sizeof block);
