@@ -156,7 +156,7 @@ XALFcl::CFileFinder CFileVisitor::EnterAndRead(const std::string& archivePath,
                                                const std::string& diskPath) {
     CRegistration registration(created_);
     EnterDirectory(archivePath);
-    XALFcl::CFileFinder finder(archive->disk, diskPath);
+    XALFcl::CFileFinder finder(archive->disk, diskPath, false);
     registration.Keep();
     return finder;
 }

@@ -58,11 +58,21 @@ public:
     // lock the file holds lasts until the object goes.
     virtual bool Close() = 0;
 
+    // The status of the open file. For a file opened for reading, the first
+    // answer may be the status that the open itself took.
     virtual bool GetStatus(FileStatus& status) = 0;
     virtual bool SetPermissions(std::uint32_t permissions) = 0;
     // Whether `path` itself (a final link not followed) still names this
     // file. After Close, only a file opened with CreateLocked can tell.
     virtual bool IsAt(const std::string& path) = 0;
+};
+
+// A name of a directory listing, with the kind of what it names where the
+// disk tells it without a status query (never for a symbolic link).
+struct DirectoryName {
+    std::string name;
+    FileKind kind = FileKind::Other;
+    bool kindKnown = false;
 };
 
 // What a range copy did: the bytes copied, and which side failed if one did.
@@ -92,6 +102,8 @@ public:
     // The raw names of a directory in any order ("." and ".." included where
     // the disk reports them), appended to `names`.
     virtual bool ListDirectory(const std::string& path, std::vector<std::string>& names) = 0;
+    // The same with the kinds that the listing itself tells.
+    virtual bool ListDirectory(const std::string& path, std::vector<DirectoryName>& names) = 0;
     // One directory level.
     virtual bool MakeDirectory(const std::string& path) = 0;
     // Removes a name of a file (never a directory).

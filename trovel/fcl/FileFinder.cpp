@@ -37,13 +37,14 @@ int CompareNames(const std::string& a, const std::string& b) {
     return raw < 0 ? -1 : (raw > 0 ? 1 : 0);
 }
 
-CFileFinder::CFileFinder(CDisk& disk, const std::string& directory) {
-    std::vector<std::string> names;
+CFileFinder::CFileFinder(CDisk& disk, const std::string& directory, bool withTimes) {
+    std::vector<DirectoryName> names;
     if (!disk.ListDirectory(directory.empty() ? "." : directory, names))
         throw CFileException(CFileException::kCannotOpenDirectory, directory);
     for (const char* dot : {".", ".."}) {
-        if (std::find(names.begin(), names.end(), dot) == names.end())
-            names.emplace_back(dot);
+        if (std::none_of(names.begin(), names.end(),
+                         [&](const DirectoryName& n) { return n.name == dot; }))
+            names.push_back({dot, FileKind::Directory, false});
     }
 
     std::string prefix = directory;
@@ -51,14 +52,16 @@ CFileFinder::CFileFinder(CDisk& disk, const std::string& directory) {
         prefix += Platform::kNativeSeparator;
 
     entries_.reserve(names.size());
-    for (std::string& name : names) {
+    for (DirectoryName& name : names) {
         Entry entry;
         FileStatus status;
-        if (disk.GetStatus(prefix + name, status)) {
+        if (name.kindKnown && !withTimes) {
+            entry.kind = name.kind;
+        } else if (disk.GetStatus(prefix + name.name, status)) {
             entry.kind = status.kind;
             entry.time = status.modTime;
         }
-        entry.name = std::move(name);
+        entry.name = std::move(name.name);
         entries_.push_back(std::move(entry));
     }
     std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {

@@ -19,8 +19,9 @@ int CompareNames(const std::string& a, const std::string& b);
 class CFileFinder {
 public:
     // An empty `directory` is the current one. kCannotOpenDirectory with `directory` when
-    // it cannot be read.
-    CFileFinder(CDisk& disk, const std::string& directory);
+    // it cannot be read. Without `withTimes`, an entry whose kind the listing
+    // tells gets no status query, and its time stays 0.
+    CFileFinder(CDisk& disk, const std::string& directory, bool withTimes = true);
 
     // Makes the next entry current; false once none is left.
     bool Next();

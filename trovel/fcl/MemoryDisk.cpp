@@ -373,6 +373,23 @@ bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<std::string
     return true;
 }
 
+bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<DirectoryName>& names) {
+    const std::optional<Fault> fault = Call(Op::List);
+    const Lookup found = Find(path, true);
+    if ((fault && *fault != Fault::Interrupted) || found.node == nullptr
+        || found.node->kind != NodeKind::Directory)
+        return false;
+    for (const char* dot : {".", ".."})
+        names.push_back({dot, FileKind::Directory, true});
+    for (const auto& child : found.node->children) {
+        const NodeKind kind = child.second->kind;
+        names.push_back({child.first,
+                         kind == NodeKind::Directory ? FileKind::Directory : FileKind::Regular,
+                         kind != NodeKind::Link});
+    }
+    return true;
+}
+
 bool CMemoryDisk::MakeDirectory(const std::string& path) {
     const std::optional<Fault> fault = Call(Op::MakeDirectory);
     const Lookup found = Find(path, false);

@@ -55,6 +55,8 @@ public:
     bool GetStatus(const std::string& path, FileStatus& status) override;
     bool GetLinkStatus(const std::string& path, FileStatus& status) override;
     bool ListDirectory(const std::string& path, std::vector<std::string>& names) override;
+    // Tells the kinds of files and directories, not of links.
+    bool ListDirectory(const std::string& path, std::vector<DirectoryName>& names) override;
     bool MakeDirectory(const std::string& path) override;
     bool RemoveFile(const std::string& path) override;
     bool RenameReplace(const std::string& from, const std::string& to) override;

@@ -89,18 +89,18 @@ int MakeBlocking(int fd) {
     return fd;
 }
 
-// A reader must never block on a FIFO or a device: open without blocking,
-// accept regular files only, then switch back to blocking reads.
-int OpenForReading(const std::string& path) {
+// A reader must never block on a FIFO or a device: open without blocking
+// and accept regular files only, whose reads O_NONBLOCK does not change, so
+// it stays. The status taken here is kept in `info`.
+int OpenForReading(const std::string& path, struct stat& info) {
     const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
     if (fd < 0)
         return -1;
-    struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return -1;
     }
-    return MakeBlocking(fd);
+    return fd;
 }
 
 // A writer must not wait for a FIFO's reader: without one the open fails at
@@ -186,7 +186,13 @@ int CreateLocked(const std::string& path) {
 class CPosixFile : public CDiskFile {
 public:
     // `lockFd` duplicates `fd` for a file that must stay locked past Close.
-    CPosixFile(int fd, int lockFd) : fd_(fd), lockFd_(lockFd) {}
+    // `opened` is the status taken by the open, when it took one.
+    CPosixFile(int fd, int lockFd, const struct stat* opened) : fd_(fd), lockFd_(lockFd) {
+        if (opened != nullptr) {
+            opened_ = *opened;
+            haveOpened_ = true;
+        }
+    }
     ~CPosixFile() override {
         if (fd_ >= 0)
             ::close(fd_);
@@ -228,15 +234,21 @@ public:
         return fd >= 0 && ::close(fd) == 0;
     }
 
+    // The first question after the open is answered by the status the open
+    // took: a reader asks it at once, and nothing of ours changed the file.
     bool GetStatus(FileStatus& status) override {
         struct stat info;
-        if (::fstat(Identity(), &info) != 0)
+        if (haveOpened_)
+            info = opened_;
+        else if (::fstat(Identity(), &info) != 0)
             return false;
+        haveOpened_ = false;
         FillStatus(info, status);
         return true;
     }
 
     bool SetPermissions(std::uint32_t permissions) override {
+        haveOpened_ = false;
         return ::fchmod(fd_, static_cast<mode_t>(permissions & 0777)) == 0;
     }
 
@@ -248,14 +260,37 @@ private:
 
     int fd_;
     int lockFd_;
+    struct stat opened_ {};
+    bool haveOpened_ = false;
 };
 
 class CPosixDisk : public CDisk {
 public:
+    // Hands every entry of the directory to `take`.
+    template <class Take>
+    static bool List(const std::string& path, Take take) {
+        DIR* dir = ::opendir(path.c_str());
+        if (dir == nullptr)
+            return false;
+        bool ok = true;
+        for (;;) {
+            errno = 0;
+            const dirent* entry = ::readdir(dir);
+            if (entry == nullptr) {
+                ok = errno == 0;
+                break;
+            }
+            take(*entry);
+        }
+        ::closedir(dir);
+        return ok;
+    }
+
     std::unique_ptr<CDiskFile> Open(const std::string& path, OpenMode mode) override {
         int fd = -1;
+        struct stat opened;
         switch (mode) {
-        case OpenMode::Read: fd = OpenForReading(path); break;
+        case OpenMode::Read: fd = OpenForReading(path, opened); break;
         case OpenMode::WriteTruncate: fd = OpenForWriting(path); break;
         case OpenMode::WriteExclusive:
             fd = OpenRetrying(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
@@ -272,7 +307,7 @@ public:
                 return nullptr;
             }
         }
-        return std::make_unique<CPosixFile>(fd, lockFd);
+        return std::make_unique<CPosixFile>(fd, lockFd, mode == OpenMode::Read ? &opened : nullptr);
     }
 
     bool GetStatus(const std::string& path, FileStatus& status) override {
@@ -284,28 +319,30 @@ public:
     }
 
     bool ListDirectory(const std::string& path, std::vector<std::string>& names) override {
-        DIR* dir = ::opendir(path.c_str());
-        if (dir == nullptr)
-            return false;
-        bool ok = true;
-        for (;;) {
-            errno = 0;
-            const dirent* entry = ::readdir(dir);
-            if (entry == nullptr) {
-                ok = errno == 0;
-                break;
-            }
-            names.emplace_back(entry->d_name);
-        }
-        ::closedir(dir);
-        return ok;
+        return List(path, [&](const dirent& entry) { names.emplace_back(entry.d_name); });
+    }
+
+    bool ListDirectory(const std::string& path, std::vector<DirectoryName>& names) override {
+        return List(path, [&](const dirent& entry) {
+            DirectoryName name;
+            name.name = entry.d_name;
+#ifdef DT_REG
+            name.kindKnown = entry.d_type == DT_REG || entry.d_type == DT_DIR;
+            name.kind = entry.d_type == DT_REG ? FileKind::Regular
+                : entry.d_type == DT_DIR       ? FileKind::Directory
+                                               : FileKind::Other;
+#endif
+            names.push_back(std::move(name));
+        });
     }
 
     bool MakeDirectory(const std::string& path) override {
         return ::mkdir(path.c_str(), 0777) == 0;
     }
 
-    bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+    bool RemoveFile(const std::string& path) override {
+        return ::unlink(path.c_str()) == 0;
+    }
 
     bool RenameReplace(const std::string& from, const std::string& to) override {
         return ::rename(from.c_str(), to.c_str()) == 0;
