@@ -355,6 +355,7 @@ CFileEntry::CFileEntry(std::string name_, CDirEntry* parent_)
 }
 
 CFileEntry::~CFileEntry() {
+    DropSource();
     parent->Unlink(this);
 }
 
@@ -365,9 +366,9 @@ void CFileEntry::Load(XALFcl::CInputStream& stream, std::uint64_t n) {
 }
 
 void CFileEntry::LoadFile(XALFcl::CDisk& disk, const std::string& diskPath) {
-    XALFcl::CFile file(disk, diskPath, "rb");
+    auto file = std::make_unique<XALFcl::CFile>(disk, diskPath, "rb");
     XALFcl::FileStatus status;
-    if (!file.GetStatus(status))
+    if (!file->GetStatus(status))
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath);
     std::vector<std::uint8_t> none;
     Keep(none);
@@ -375,6 +376,18 @@ void CFileEntry::LoadFile(XALFcl::CDisk& disk, const std::string& diskPath) {
     diskPath_ = diskPath;
     modTime_ = status.modTime;
     size = status.size;
+    if (disk.HoldOpenFile())
+        held_ = std::move(file);
+}
+
+void CFileEntry::DropSource() {
+    if (held_ != nullptr) {
+        held_.reset();
+        disk_->ReleaseOpenFile();
+    }
+    disk_ = nullptr;
+    std::string().swap(diskPath_);
+    modTime_ = 0;
 }
 
 void CFileEntry::Refer(std::shared_ptr<CArchiveImage> image, std::uint64_t offset,
@@ -394,17 +407,20 @@ void CFileEntry::Keep(std::vector<std::uint8_t>& bytes) {
     std::vector<std::uint8_t>().swap(bytes);
     image_.reset();
     offset_ = 0;
-    disk_ = nullptr;
-    std::string().swap(diskPath_);
-    modTime_ = 0;
+    DropSource();
 }
 
-void CFileEntry::OpenSource(XALFcl::CFile& file) const {
-    if (!file.Open(diskPath_, "rb"))
-        throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath_);
+XALFcl::CFile& CFileEntry::OpenSource(std::optional<XALFcl::CFile>& opened) const {
+    XALFcl::CFile* file = held_.get();
+    if (file == nullptr) {
+        file = &opened.emplace(*disk_);
+        if (!file->Open(diskPath_, "rb"))
+            throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath_);
+    }
     XALFcl::FileStatus status;
-    if (!file.GetStatus(status) || status.size != size || status.modTime != modTime_)
+    if (!file->GetStatus(status) || status.size != size || status.modTime != modTime_)
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
+    return *file;
 }
 
 void CFileEntry::ReadPiece(XALFcl::CFile* source, std::uint64_t start, std::uint8_t* buffer,
@@ -427,14 +443,11 @@ void CFileEntry::CheckSourceEnd(XALFcl::CFile& source) const {
 
 const std::uint8_t* CFileEntry::Data() {
     if (image_ != nullptr || disk_ != nullptr) {
-        std::optional<XALFcl::CFile> source;
-        if (disk_ != nullptr) {
-            source.emplace(*disk_);
-            OpenSource(*source);
-        }
+        std::optional<XALFcl::CFile> opened;
+        XALFcl::CFile* source = disk_ != nullptr ? &OpenSource(opened) : nullptr;
         std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
-        ReadPiece(source ? &*source : nullptr, 0, buffer.data(), size);
-        if (source)
+        ReadPiece(source, 0, buffer.data(), size);
+        if (source != nullptr)
             CheckSourceEnd(*source);
         Keep(buffer);
     }
@@ -451,8 +464,8 @@ void CFileEntry::Store(XALFcl::COutputStream& stream) const {
         image_->CopyTo(stream, offset_, size);
         return;
     }
-    XALFcl::CFile source(*disk_);
-    OpenSource(source);
+    std::optional<XALFcl::CFile> opened;
+    XALFcl::CFile& source = OpenSource(opened);
     std::vector<std::uint8_t> chunk(
         static_cast<std::size_t>(std::min(size, CArchiveImage::kChunkSize)));
     for (std::uint64_t done = 0; done < size;) {
@@ -464,13 +477,12 @@ void CFileEntry::Store(XALFcl::COutputStream& stream) const {
     CheckSourceEnd(source);
 }
 
-// A disk file is copied with one byte more than it should hold, so that a
-// file that grew is seen without a read of its own.
+// A disk file is asked for one byte more than it should hold: the read that
+// brings its last bytes also shows whether it grew.
 void CFileEntry::CopyTo(XALFcl::CFile& out) const {
     if (disk_ != nullptr) {
-        XALFcl::CFile source(*disk_);
-        OpenSource(source);
-        if (out.CopyFrom(source, 0, size + 1) != size)
+        std::optional<XALFcl::CFile> opened;
+        if (out.CopyFrom(OpenSource(opened), 0, size + 1, size) != size)
             throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
     } else if (image_ != nullptr) {
         image_->CopyTo(out, offset_, size);
@@ -486,11 +498,8 @@ bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
     const bool inMemory = image_ == nullptr && disk_ == nullptr;
     if (n != size || size == 0 || (inMemory && bytes_.size() != size))
         return false;
-    std::optional<XALFcl::CFile> source;
-    if (disk_ != nullptr) {
-        source.emplace(*disk_);
-        OpenSource(*source);
-    }
+    std::optional<XALFcl::CFile> opened;
+    XALFcl::CFile* source = disk_ != nullptr ? &OpenSource(opened) : nullptr;
     const std::uint64_t chunkSize = std::min(size, CArchiveImage::kChunkSize);
     std::vector<std::uint8_t> block(static_cast<std::size_t>(chunkSize));
     std::vector<std::uint8_t> stored(inMemory ? 0 : block.size());
@@ -501,14 +510,14 @@ bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
             return false;
         const std::uint8_t* expected = bytes_.data() + done;
         if (!inMemory) {
-            ReadPiece(source ? &*source : nullptr, done, stored.data(), chunk);
+            ReadPiece(source, done, stored.data(), chunk);
             expected = stored.data();
         }
         if (std::memcmp(block.data(), expected, static_cast<std::size_t>(chunk)) != 0)
             return false;
         done += chunk;
     }
-    if (source)
+    if (source != nullptr)
         CheckSourceEnd(*source);
     return true;
 }

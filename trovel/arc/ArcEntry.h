@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -158,9 +159,11 @@ public:
 
 private:
     void Keep(std::vector<std::uint8_t>& bytes);
-    // Opens the disk file of the contents into `file`, checking that it is
-    // still as it was seen.
-    void OpenSource(XALFcl::CFile& file) const;
+    // The disk file of the contents, held open since it was seen or opened
+    // again into `opened`, after checking that it is still as it was seen.
+    XALFcl::CFile& OpenSource(std::optional<XALFcl::CFile>& opened) const;
+    // Drops a disk file of the contents.
+    void DropSource();
     // The `count` bytes at `start` of the contents; `source` is the disk
     // file opened by OpenSource, when the contents are one.
     void ReadPiece(XALFcl::CFile* source, std::uint64_t start, std::uint8_t* buffer,
@@ -175,6 +178,8 @@ private:
     XALFcl::CDisk* disk_ = nullptr;
     std::string diskPath_;
     std::int64_t modTime_ = 0;
+    // The disk file held open since it was seen, while the disk allows it.
+    std::unique_ptr<XALFcl::CFile> held_;
 };
 
 } // namespace XALArc

@@ -38,6 +38,17 @@ CopyResult CDisk::CopyRange(CDiskFile& from, std::int64_t offset, std::uint64_t 
     return result;
 }
 
+bool CDisk::HoldOpenFile() {
+    if (held_ >= OpenFileLimit())
+        return false;
+    ++held_;
+    return true;
+}
+
+void CDisk::ReleaseOpenFile() {
+    --held_;
+}
+
 bool WriteAll(CDiskFile& file, const void* buffer, std::uint64_t count) {
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
     for (std::uint64_t done = 0; done < count;) {

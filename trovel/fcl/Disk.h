@@ -120,6 +120,21 @@ public:
     // over ReadAt and Write; a disk may do it faster.
     virtual CopyResult CopyRange(CDiskFile& from, std::int64_t offset, std::uint64_t count,
                                  CDiskFile& to);
+
+    // A file may be held open from when a run first sees it until it is done
+    // with it, which spares opening it twice. HoldOpenFile counts one more
+    // such file and is false when the disk cannot have that many open at
+    // once (the file is then opened again when needed); ReleaseOpenFile gives
+    // one back.
+    bool HoldOpenFile();
+    void ReleaseOpenFile();
+
+protected:
+    // How many files may be held open that way.
+    virtual std::uint64_t OpenFileLimit() = 0;
+
+private:
+    std::uint64_t held_ = 0;
 };
 
 // The host's file system, implemented by the platform layer.

@@ -182,7 +182,8 @@ std::uint64_t CFile::Write(const void* data, std::uint64_t count) {
     return count;
 }
 
-std::uint64_t CFile::CopyFrom(CFile& source, std::int64_t offset, std::uint64_t count) {
+std::uint64_t CFile::CopyFrom(CFile& source, std::int64_t offset, std::uint64_t count,
+                              std::uint64_t enough) {
     Require(true, CFileException::kCannotWrite);
     source.Require(false, CFileException::kCannotLoad);
     std::uint64_t copied = 0;
@@ -199,6 +200,8 @@ std::uint64_t CFile::CopyFrom(CFile& source, std::int64_t offset, std::uint64_t 
             break;
         next_ += static_cast<std::size_t>(got);
         copied += static_cast<std::uint64_t>(got);
+        if (copied >= enough && static_cast<std::uint64_t>(got) < want)
+            break;
     }
     return copied;
 }

@@ -47,8 +47,11 @@ public:
     // reading), fewer only where it ends; a read error throws kCannotLoad naming
     // `source`, a write error kCannotWrite. Returns the number copied. The
     // bytes are read straight into this file's write buffer, so copies of
-    // small files still leave in large writes.
-    std::uint64_t CopyFrom(CFile& source, std::int64_t offset, std::uint64_t count);
+    // small files still leave in large writes. Once `enough` bytes are
+    // copied, a read that brings fewer than asked ends the copy too (a
+    // regular file ends there), sparing the read that would find the end.
+    std::uint64_t CopyFrom(CFile& source, std::int64_t offset, std::uint64_t count,
+                           std::uint64_t enough = UINT64_MAX);
     // The next byte (0..255), or -1 at end of file.
     int GetChar();
     void PutChar(std::uint8_t byte);

@@ -518,6 +518,14 @@ void CMemoryDisk::SetTime(const std::string& path, std::int64_t time) {
         found.node->time = time;
 }
 
+void CMemoryDisk::SetOpenFileLimit(std::uint64_t limit) {
+    openFileLimit_ = limit;
+}
+
+std::uint64_t CMemoryDisk::OpenFileLimit() {
+    return openFileLimit_;
+}
+
 void CMemoryDisk::SetClock(std::int64_t time) {
     clock_ = time;
 }

@@ -63,6 +63,10 @@ public:
     bool HardLink(const std::string& existing, const std::string& link) override;
     std::uint32_t DefaultPermissions() override;
 
+protected:
+    std::uint64_t OpenFileLimit() override;
+
+public:
     // The calls of kind `op` made so far.
     std::uint64_t Calls(Op op = Op::Any) const;
     // The `n`-th call of kind `op`, counted from the creation of the disk
@@ -78,6 +82,9 @@ public:
     // Every later call of kind `op` (of any kind for Op::Any) fails: a file
     // system without hard links, say.
     void Refuse(Op op);
+    // How many files the disk lets a run hold open (HoldOpenFile); 2 unless
+    // set, so that a run of a few files both holds and opens again.
+    void SetOpenFileLimit(std::uint64_t limit);
 
     // Creates or replaces a file, making missing directories above it.
     void AddFile(const std::string& path, const std::string& bytes);
@@ -123,6 +130,7 @@ private:
     std::vector<Op> refused_;
     std::int64_t clock_ = 0;
     std::uint64_t nextInode_ = 1;
+    std::uint64_t openFileLimit_ = 2;
 };
 
 } // namespace XALFcl

@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -350,6 +351,29 @@ public:
 
     bool HardLink(const std::string& existing, const std::string& link) override {
         return ::link(existing.c_str(), link.c_str()) == 0;
+    }
+
+    // The soft limit of open files is raised to the hard one once; a margin
+    // stays for the files that a run opens besides (archive, temporary file,
+    // backup, header, standard streams).
+    std::uint64_t OpenFileLimit() override {
+        static const std::uint64_t limit = [] {
+            constexpr rlim_t kMargin = 64;
+            constexpr rlim_t kEnough = rlim_t{1} << 17;
+            struct rlimit files;
+            if (::getrlimit(RLIMIT_NOFILE, &files) != 0)
+                return std::uint64_t{0};
+            if (files.rlim_cur != RLIM_INFINITY && files.rlim_cur < kEnough
+                && files.rlim_cur < files.rlim_max) {
+                struct rlimit raised = files;
+                raised.rlim_cur = std::min(files.rlim_max, kEnough);
+                if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+                    files = raised;
+            }
+            const rlim_t current = std::min(files.rlim_cur, kEnough);
+            return static_cast<std::uint64_t>(current > 2 * kMargin ? current - kMargin : 0);
+        }();
+        return limit;
     }
 
     std::uint32_t DefaultPermissions() override {
