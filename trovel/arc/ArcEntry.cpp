@@ -83,7 +83,8 @@ void CDirEntry::Append(CArcEntry* entry) {
 void CDirEntry::Unlink(CArcEntry* entry) {
     CArcEntry* next = entries.Next(entry);
     entries.Remove(entry);
-    byFoldedName_.erase(Fold(entry->name));
+    if (!byFoldedName_.empty())
+        byFoldedName_.erase(Fold(entry->name));
     if (IsRiser(entry)) {
         risers_.erase(entry->name);
         if (next != nullptr && !IsRiser(next))
@@ -93,6 +94,12 @@ void CDirEntry::Unlink(CArcEntry* entry) {
         risers_.clear();
         risersStale_ = false;
     }
+}
+
+void CDirEntry::DropIndexes() {
+    byFoldedName_.clear();
+    risers_.clear();
+    risersStale_ = false;
 }
 
 bool CDirEntry::IsRiser(CArcEntry* entry) const {
@@ -202,8 +209,11 @@ CFileEntry* CDirEntry::MakeFilePath(XALFcl::CPathTokenizer& tokens, const std::s
 // one by one would, but without recursion: the walk goes down to the first
 // directory that still has children and deletes only entries that are files
 // or empty directories, so no destructor ever has children left to destroy.
+// Every directory emptied here loses its indexes first, so that its
+// children go without lookups.
 void CDirEntry::DeleteAll() {
     CDirEntry* dir = this;
+    dir->DropIndexes();
     for (;;) {
         CArcEntry* child = dir->entries.First();
         if (child == nullptr) {
@@ -214,6 +224,7 @@ void CDirEntry::DeleteAll() {
             dir = up;
         } else if (child->IsDirectory() && !static_cast<CDirEntry*>(child)->entries.Empty()) {
             dir = static_cast<CDirEntry*>(child);
+            dir->DropIndexes();
         } else {
             delete child;
         }

@@ -104,6 +104,8 @@ public:
 
 private:
     bool IsRiser(CArcEntry* entry) const;
+    // Forgets the indexes, for a directory whose children all go.
+    void DropIndexes();
     void FindRisers();
 
     // Lower-cased name -> child.
