@@ -49,6 +49,7 @@ struct Scene {
         disk.SetClock(1000);
         disk.AddFile("/src/a.bin", std::string(3000, 'a'));
         disk.AddFile("/src/big.bin", kBig);
+        disk.AddFile("/src/c.bin", "c");
         Create();
         oldArchive = disk.Contents("/arc.kpak");
         paths = disk.Paths();
@@ -60,15 +61,17 @@ struct Scene {
         CArchive archive(true, disk);
         archive.AddFile("/a.bin", "/src/a.bin");
         archive.AddFile("/big.bin", "/src/big.bin");
+        archive.AddFile("/c.bin", "/src/c.bin");
         between();
         CArcSaver(archive, 4, true, false).Save("/arc.kpak");
     }
 
-    // The old archive without /a.bin: /big.bin is copied from its range.
+    // The old archive without /c.bin: /a.bin is copied from a read ahead of
+    // it, /big.bin from its range in several pieces.
     void Delete(const std::function<void()>& between = [] {}) {
         CArchive archive(true, disk);
         CArcLoader(archive).Load("/arc.kpak");
-        delete archive.FindFile("/a.bin");
+        delete archive.FindFile("/c.bin");
         between();
         CArcSaver(archive, 4, true, false).Save("/arc.kpak");
     }
@@ -134,8 +137,8 @@ TEST(Streaming, MemberThatChangedSinceTheWalkFailsTheSave) {
 // Every read of a save fails in turn, or finds the end of the file there:
 // the save stops naming the file read (the member's disk file, or the old
 // archive for a member copied from it), unless the end was really there.
-// From disk files, /a.bin takes read 1: a read that brings the last bytes
-// of a file, fewer than asked, also shows its end.
+// From disk files, /a.bin takes the first read and /c.bin the last: a read
+// that brings the last bytes of a file, fewer than asked, also shows its end.
 TEST(Streaming, ReadThatFailsOrEndsEarlyInAMemberFailsTheSave) {
     using Save = std::function<void(Scene&, const std::function<void()>&)>;
     for (const bool fromArchive : {false, true}) {
@@ -150,8 +153,10 @@ TEST(Streaming, ReadThatFailsOrEndsEarlyInAMemberFailsTheSave) {
         const std::uint64_t reads = clean.disk.Calls(Op::Read) - first;
         ASSERT_GE(reads, 3u);
         for (std::uint64_t n = 1; n <= reads; ++n) {
-            const std::string subject =
-                fromArchive ? "/arc.kpak" : (n == 1 ? "/src/a.bin" : "/src/big.bin");
+            const std::string subject = fromArchive ? "/arc.kpak"
+                : n == 1                            ? "/src/a.bin"
+                : n == reads                        ? "/src/c.bin"
+                                                    : "/src/big.bin";
             for (const Fault fault : {Fault::Error, Fault::EndOfFile, Fault::Interrupted}) {
                 SCOPED_TRACE(testing::Message()
                              << "read " << n << " fault " << static_cast<int>(fault));

@@ -4,6 +4,7 @@
 #include "fcl/FileStream.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace XALArc {
@@ -26,7 +27,36 @@ void CArchiveImage::CopyTo(XALFcl::COutputStream& out, std::uint64_t start, std:
     }
 }
 
+namespace {
+
+constexpr std::uint64_t kWindowSize = std::uint64_t{128} << 10;
+// Larger ranges are read where they are.
+constexpr std::uint64_t kWindowedMaximum = kWindowSize / 4;
+
+} // namespace
+
+const std::uint8_t* CArchiveImage::FromWindow(std::uint64_t start, std::uint64_t count) {
+    if (count > kWindowedMaximum)
+        return nullptr;
+    if (start < windowStart_ || count > windowLength_
+        || start - windowStart_ > windowLength_ - count) {
+        XALFcl::CFile& file = file_->GetFile();
+        window_.resize(static_cast<std::size_t>(kWindowSize));
+        windowLength_ = 0;
+        windowStart_ = start;
+        windowLength_ =
+            file.ReadAt(offset_ + static_cast<std::int64_t>(start), window_.data(), kWindowSize);
+        if (windowLength_ < count)
+            throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, file.GetName());
+    }
+    return window_.data() + (start - windowStart_);
+}
+
 void CArchiveImage::CopyTo(XALFcl::CFile& out, std::uint64_t start, std::uint64_t count) {
+    if (const std::uint8_t* bytes = FromWindow(start, count)) {
+        out.Write(bytes, count);
+        return;
+    }
     XALFcl::CFile& file = file_->GetFile();
     if (out.CopyFrom(file, offset_ + static_cast<std::int64_t>(start), count) != count)
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, file.GetName());
@@ -36,6 +66,10 @@ void CArchiveImage::CopyTo(XALFcl::CFile& out, std::uint64_t start, std::uint64_
 // file: a read that comes back short means the file changed after loading,
 // and the missing bytes must never pass for contents.
 void CArchiveImage::Read(std::uint64_t start, void* buffer, std::uint64_t count) {
+    if (const std::uint8_t* bytes = FromWindow(start, count)) {
+        std::memcpy(buffer, bytes, static_cast<std::size_t>(count));
+        return;
+    }
     XALFcl::CFile& file = file_->GetFile();
     if (file.ReadAt(offset_ + static_cast<std::int64_t>(start), buffer, count) != count)
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, file.GetName());

@@ -38,9 +38,18 @@ public:
     void Read(std::uint64_t start, void* buffer, std::uint64_t count);
 
 private:
+    // The `count` bytes at `start` from the window, which moves there when
+    // they are not in it; null for ranges too large for it.
+    const std::uint8_t* FromWindow(std::uint64_t start, std::uint64_t count);
+
     std::unique_ptr<XALFcl::CFileInputStream> file_;
     std::int64_t offset_;
     std::vector<std::uint8_t> chunk_;
+    // Small members are mostly read in file order (extraction, comparison):
+    // they come from one large read of the image ahead of them.
+    std::vector<std::uint8_t> window_;
+    std::uint64_t windowStart_ = 0;
+    std::uint64_t windowLength_ = 0;
 };
 
 } // namespace XALArc
