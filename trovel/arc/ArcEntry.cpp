@@ -513,14 +513,20 @@ bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
     XALFcl::CFile* source = disk_ != nullptr ? &OpenSource(opened) : nullptr;
     const std::uint64_t chunkSize = std::min(size, CArchiveImage::kChunkSize);
     std::vector<std::uint8_t> block(static_cast<std::size_t>(chunkSize));
-    std::vector<std::uint8_t> stored(inMemory ? 0 : block.size());
+    std::vector<std::uint8_t> stored;
     for (std::uint64_t done = 0; done < size;) {
         const std::uint64_t chunk = std::min(size - done, chunkSize);
         stream.Read(block.data(), chunk);
         if (stream.state & XALFcl::CIosBase::kEndOfData)
             return false;
-        const std::uint8_t* expected = bytes_.data() + done;
-        if (!inMemory) {
+        // A small member of the archive is compared where the image holds it.
+        const std::uint8_t* expected = nullptr;
+        if (image_ != nullptr)
+            expected = image_->Peek(offset_ + done, chunk);
+        else if (source == nullptr)
+            expected = bytes_.data() + done;
+        if (expected == nullptr) {
+            stored.resize(block.size());
             ReadPiece(source, done, stored.data(), chunk);
             expected = stored.data();
         }

@@ -34,6 +34,11 @@ public:
     void CopyTo(XALFcl::COutputStream& out, std::uint64_t start, std::uint64_t count);
     // Appends the `count` bytes at `start` to `out`, open for writing.
     void CopyTo(XALFcl::CFile& out, std::uint64_t start, std::uint64_t count);
+    // The `count` bytes at `start` where the image holds them in memory,
+    // valid until its next use; null for a range too large for that.
+    const std::uint8_t* Peek(std::uint64_t start, std::uint64_t count) {
+        return FromWindow(start, count);
+    }
     // Reads the `count` bytes at `start` into `buffer`.
     void Read(std::uint64_t start, void* buffer, std::uint64_t count);
 
