@@ -7,8 +7,6 @@
 #include "archiver/Archiver.h"
 #include "fcl/MemoryDisk.h"
 
-#include <sanitizer/common_interface_defs.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -28,22 +26,16 @@ void Prepare(XALFcl::CMemoryDisk& disk) {
     disk.AddFile("/data/b.bin", std::string(300, 'b'));
     disk.AddFile("/data/sub/c.txt", "charlie\n");
     disk.AddFile("/data/sub/empty.dat", "");
-    disk.AddFile("/list.txt", "a.bin\n\"data/b.bin\", \"/x/b.bin\"\n; note\n");
+    disk.AddFile("/list.txt", "\"a.bin\"\n\"data/b.bin\", \"/x/b.bin\"\n; note\n");
     disk.AddDirectory("/out");
     disk.SetTime("/a.bin", 1000);
     disk.SetTime("/data/b.bin", 2000);
 }
 
-struct SContext {
-    std::string archive; // made once by trovel itself
-    FILE* capture = nullptr;
-    int standardOutput = -1;
-    int standardError = -1;
-};
-
-SContext& Context() {
-    static SContext context;
-    return context;
+// The archive that every run starts from, made once by trovel itself.
+std::string& SeedArchive() {
+    static std::string archive;
+    return archive;
 }
 
 int RunTrovel(XALFcl::CMemoryDisk& disk, const std::vector<std::string>& args) {
@@ -54,62 +46,60 @@ int RunTrovel(XALFcl::CMemoryDisk& disk, const std::vector<std::string>& args) {
     return archiver.Run(static_cast<int>(argv.size()), argv.data());
 }
 
-// Sends standard output and error to the scratch file for one run; returns
-// what the run wrote there.
+// For one run, points the C library's standard output and error at a scratch
+// file (C streams are assignable variables in the GNU C library); the
+// descriptors 1 and 2 stay as they are, so the reports of libFuzzer and of
+// the sanitizers still reach the terminal. Returns what the run wrote.
 class CCapture {
 public:
     CCapture() {
+        static FILE* const scratch = std::tmpfile();
+        if (scratch == nullptr)
+            std::abort();
+        file_ = scratch;
         std::fflush(stdout);
         std::fflush(stderr);
-        dup2(fileno(Context().capture), 1);
-        dup2(fileno(Context().capture), 2);
+        savedOutput_ = stdout;
+        savedError_ = stderr;
+        stdout = file_;
+        stderr = file_;
     }
     ~CCapture() { Restore(); }
     std::string Restore() {
-        if (restored_)
+        if (file_ == nullptr)
             return {};
-        restored_ = true;
-        std::fflush(stdout);
-        std::fflush(stderr);
-        dup2(Context().standardOutput, 1);
-        dup2(Context().standardError, 2);
-        FILE* file = Context().capture;
+        std::fflush(file_);
+        stdout = savedOutput_;
+        stderr = savedError_;
         std::string text;
-        std::rewind(file);
+        std::rewind(file_);
         char buffer[4096];
         std::size_t count;
-        while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        while ((count = std::fread(buffer, 1, sizeof buffer, file_)) > 0)
             text.append(buffer, count);
-        std::rewind(file);
-        if (ftruncate(fileno(file), 0) != 0)
+        std::rewind(file_);
+        if (ftruncate(fileno(file_), 0) != 0)
             std::abort();
+        file_ = nullptr;
         return text;
     }
 
 private:
-    bool restored_ = false;
+    FILE* file_ = nullptr;
+    FILE* savedOutput_ = nullptr;
+    FILE* savedError_ = nullptr;
 };
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    SContext& context = Context();
-    context.capture = std::tmpfile();
-    context.standardOutput = dup(1);
-    context.standardError = dup(2);
-    if (!context.capture || context.standardOutput < 0 || context.standardError < 0)
-        std::abort();
-    // Reports of the sanitizers still reach the real standard error.
-    __sanitizer_set_report_fd(
-        reinterpret_cast<void*>(static_cast<std::intptr_t>(context.standardError)));
-
     XALFcl::CMemoryDisk disk;
     Prepare(disk);
     CCapture capture;
     const int status = RunTrovel(disk, {"-c", "-s", "arc.kpak", "a.bin", "data"});
     const std::string text = capture.Restore();
-    context.archive = disk.Contents("/arc.kpak");
-    if (status != 0 || context.archive.empty()) {
+    SeedArchive() = disk.Contents("/arc.kpak");
+    if (status != 0 || SeedArchive().empty()) {
         std::fprintf(stderr, "trovel could not make the seed archive:\n%s", text.c_str());
         std::abort();
     }
@@ -132,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     XALFcl::CMemoryDisk disk;
     Prepare(disk);
-    disk.AddFile("/arc.kpak", Context().archive);
+    disk.AddFile("/arc.kpak", SeedArchive());
     disk.SetClock(3000);
 
     CCapture capture;
