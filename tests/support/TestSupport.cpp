@@ -221,10 +221,10 @@ void MakeDirs(const std::string& path) {
         ADD_FAILURE() << "cannot create " << path << ": " << ec.message();
 }
 
-void SetModTime(const std::string& path, std::int64_t seconds) {
+void SetModTime(const std::string& path, std::int64_t seconds, long nanoseconds) {
     struct timespec times[2];
     times[0].tv_sec = static_cast<time_t>(seconds);
-    times[0].tv_nsec = 0;
+    times[0].tv_nsec = nanoseconds;
     times[1] = times[0];
     if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
         ADD_FAILURE() << "cannot set the time of " << path;

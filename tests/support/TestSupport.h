@@ -95,8 +95,9 @@ void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
 void MakeDirs(const std::string& path);
-// Sets the access and modification time to `seconds` since 1970.
-void SetModTime(const std::string& path, std::int64_t seconds);
+// Sets the access and modification time to `seconds` and `nanoseconds`
+// since 1970.
+void SetModTime(const std::string& path, std::int64_t seconds, long nanoseconds = 0);
 
 // Builds a byte string from integers, for writing expected layouts out.
 std::string Bytes(std::initializer_list<int> values);
