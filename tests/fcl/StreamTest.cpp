@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -48,6 +49,24 @@ TEST(StreamTest, SkipStopsAtTheEndAndSetsEndOfData) {
     EXPECT_EQ(in.state, CIosBase::kEndOfData);
     EXPECT_EQ(in.Tell(), 6);
     EXPECT_EQ(in.GetRemain(), 0);
+}
+
+TEST(StreamTest, SkipOfExactlyTheRestReachesTheEndWithoutEndOfData) {
+    const std::uint8_t data[6] = {};
+    // Every skip from every start: end of data only when more than the rest
+    // was asked for.
+    for (std::int64_t start = 0; start <= 6; ++start) {
+        for (std::int64_t count = 0; count <= 8; ++count) {
+            CMemoryInputStream in(data, sizeof data);
+            in.Seek(start, SEEK_SET);
+            const std::int64_t passed = std::min(count, 6 - start);
+            EXPECT_EQ(in.Skip(static_cast<std::uint64_t>(count)),
+                      static_cast<std::uint64_t>(passed))
+                << start << "+" << count;
+            EXPECT_EQ(in.Tell(), start + passed) << start << "+" << count;
+            EXPECT_EQ(in.state, passed < count ? CIosBase::kEndOfData : 0) << start << "+" << count;
+        }
+    }
 }
 
 } // namespace
