@@ -46,6 +46,22 @@ TEST(ExtractionTest, DanglingLinkCountsAsTakenAndEmptyArchiveGivesEmptyDirectory
     EXPECT_FALSE(Exists(dir / "nowhere"));
 }
 
+TEST(ExtractionTest, EachNumberedNameUpToTheNinthIsTakenInTurn) {
+    XALArc::CArchive archive(false);
+    AddFile(archive, "/a.bin", "a");
+    const std::string names[] = {"x",   "x.1", "x.2", "x.3", "x.4",
+                                 "x.5", "x.6", "x.7", "x.8", "x.9"};
+    for (std::size_t taken = 0; taken < 10; ++taken) {
+        TempDir dir;
+        for (std::size_t i = 0; i < taken; ++i)
+            MakeDirs(dir / names[i]);
+        ExtractArchive(archive, dir / "x.kpak");
+        EXPECT_EQ(ReadFile(dir / names[taken] + "/a.bin"), "a") << names[taken];
+        for (std::size_t i = 0; i < taken; ++i)
+            EXPECT_TRUE(IsEmptyDirectory(dir / names[i])) << names[i];
+    }
+}
+
 TEST(ExtractionTest, NoFreeNameFailsWithTheNameCutAtItsLastDot) {
     XALArc::CArchive archive(false);
     TempDir dir;
