@@ -69,4 +69,45 @@ TEST_F(TrovelBoundary, TimeModesUpdateOnlyForAGreaterWholeSecond) {
     }
 }
 
+// Loaded entries keep their stored order; a run with -s that saves puts the
+// whole tree, subdirectories too, in unsigned byte order.
+TEST_F(TrovelBoundary, SortSavesALoadedArchiveInByteOrder) {
+    Write("d/b.bin", "1");
+    Write("d/_x.bin", "22");
+    Write("d/A.bin", "333");
+    Write("d/a_.bin", "4444");
+    Write("d/\xC3\xA9.bin", "5");
+    Write("d/sub/a.bin", "66");
+    Write("d/sub/B.bin", "7");
+    Write("e/M.bin", "8");
+    ASSERT_EQ(Trovel({"-c", "u.kpak", "-D", "d", ""}).status, 0);
+    const std::string stored = kListHead + File(0, 3, "/A.bin") + File(1, 4, "/a_.bin")
+        + File(2, 1, "/b.bin") + Dir("/sub/") + File(3, 2, "/_x.bin") + File(4, 1, "/\xC3\xA9.bin")
+        + File(5, 2, "/sub/a.bin") + File(6, 1, "/sub/B.bin");
+    ASSERT_EQ(Trovel({"-l", "u.kpak"}).out, stored);
+
+    const std::string deleted = kListHead + File(0, 3, "/A.bin") + File(1, 2, "/_x.bin")
+        + File(2, 4, "/a_.bin") + File(3, 1, "/b.bin") + Dir("/sub/") + File(4, 1, "/\xC3\xA9.bin")
+        + File(5, 1, "/sub/B.bin") + File(6, 2, "/sub/a.bin");
+    const std::string added = kListHead + File(0, 3, "/A.bin") + File(1, 1, "/M.bin")
+        + File(2, 2, "/_x.bin") + File(3, 4, "/a_.bin") + File(4, 1, "/b.bin") + Dir("/sub/")
+        + File(5, 1, "/\xC3\xA9.bin") + File(6, 1, "/sub/B.bin") + File(7, 2, "/sub/a.bin");
+    const struct {
+        std::vector<std::string> args;
+        std::string listing;
+    } cases[] = {
+        {{"-s", "-d", "arc.kpak"}, deleted},
+        {{"-s", "-r", "arc.kpak", "-D", "e", "M.bin"}, added},
+        // Nothing saved: the stored order stays.
+        {{"-s", "-rt", "arc.kpak", "-D", "d", "b.bin"}, stored},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1]);
+        Write("arc.kpak", Read("u.kpak"), 1900000000);
+        const auto r = Trovel(c.args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Trovel({"-l", "arc.kpak"}).out, c.listing);
+    }
+}
+
 } // namespace
