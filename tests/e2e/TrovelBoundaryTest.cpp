@@ -110,4 +110,28 @@ TEST_F(TrovelBoundary, SortSavesALoadedArchiveInByteOrder) {
     }
 }
 
+// A directory named by --exclude is left out with everything below it, at
+// every depth, in every mode that walks the disk; only the exact name counts.
+TEST_F(TrovelBoundary, ExcludedDirectoryLeavesOutItsWholeSubtree) {
+    Write("data/CVS/Root", "r");
+    Write("data/CVS/deep/x.bin", "x");
+    Write("data/CVS/empty/.keep", "");
+    Write("data/keep/CVS/y.bin", "y");
+    Write("data/keep/k.bin", "k");
+    Write("data/cvs/z.bin", "z");
+    const std::string listing = kListHead + Dir("/data/") + Dir("/data/cvs/") + Dir("/data/keep/")
+        + File(0, 1, "/data/cvs/z.bin") + File(1, 1, "/data/keep/k.bin");
+    for (const char* mode : {"-c", "-r"}) {
+        SCOPED_TRACE(mode);
+        std::remove((dir / "arc.kpak").c_str());
+        auto r = Trovel({mode, "-E", "CVS", "-l", "arc", "data"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, listing);
+    }
+    // Comparing finds nothing missing under the excluded directories.
+    auto r = Trovel({"-p", "--exclude=CVS", "arc", "data"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+}
+
 } // namespace
