@@ -134,4 +134,33 @@ TEST_F(TrovelBoundary, ExcludedDirectoryLeavesOutItsWholeSubtree) {
     EXPECT_EQ(r.out, "");
 }
 
+// The header path and the symbols are cut at the last "." of the whole text.
+TEST_F(TrovelBoundary, IndexSymbolsOfAPathWithSeveralDotsEndAtItsLastDot) {
+    Write("a.bin", "a");
+    MakeDirs(dir / "d.x");
+    const struct {
+        std::vector<std::string> args;
+        std::string header, guard, symbol;
+    } cases[] = {
+        {{"v1.2.kpak"}, "v1.2.kpix", "KPAK_V1_2_KPIX_", "KPAK_v1_2_a_bin"},
+        {{"v1.2"}, "v1.kpix", "KPAK_V1_KPIX_", "KPAK_v1_a_bin"},
+        {{"d.x/c.d.kpak"}, "d.x/c.d.kpix", "KPAK_D_X_C_D_KPIX_", "KPAK_d_x_c_d_a_bin"},
+        {{"d.x/arc"}, "d.kpix", "KPAK_D_KPIX_", "KPAK_d_a_bin"},
+        {{"-P", "p.q_", "v1.2.kpak"}, "v1.2.kpix", "P_Q_V1_2_KPIX_", "p_q_v1_2_a_bin"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.header);
+        std::vector<std::string> args{"-c", "-i"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back("a.bin");
+        const auto r = Trovel(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        const std::string text = Read(c.header);
+        const std::string tail = "#ifndef " + c.guard + "\n#define " + c.guard + "\n\nenum {\n\t"
+            + c.symbol + " = 0\n};\n\n/* " + c.guard + " */\n#endif\n";
+        EXPECT_NE(text.find("\tFile: " + c.header + "\n"), std::string::npos) << text;
+        EXPECT_EQ(text.substr(text.find("#ifndef")), tail);
+    }
+}
+
 } // namespace
