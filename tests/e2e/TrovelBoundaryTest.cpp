@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -96,16 +95,18 @@ TEST_F(TrovelBoundary, SortSavesALoadedArchiveInByteOrder) {
         std::vector<std::string> args;
         std::string listing;
     } cases[] = {
-        {{"-s", "-d", "arc.kpak"}, deleted},
-        {{"-s", "-r", "arc.kpak", "-D", "e", "M.bin"}, added},
+        {{"-s", "-d", "-l", "arc.kpak"}, deleted},
+        {{"-s", "-r", "-l", "arc.kpak", "-D", "e", "M.bin"}, added},
         // Nothing saved: the stored order stays.
-        {{"-s", "-rt", "arc.kpak", "-D", "d", "b.bin"}, stored},
+        {{"-s", "-rt", "-l", "arc.kpak", "-D", "d", "b.bin"}, stored},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[1]);
         Write("arc.kpak", Read("u.kpak"), 1900000000);
         const auto r = Trovel(c.args);
         EXPECT_EQ(r.status, 0) << r.err;
+        // The listing of the run and the archive on disk agree.
+        EXPECT_EQ(r.out, c.listing);
         EXPECT_EQ(Trovel({"-l", "arc.kpak"}).out, c.listing);
     }
 }
