@@ -71,7 +71,7 @@ TEST_F(TrovelBoundary, TimeModesUpdateOnlyForAGreaterWholeSecond) {
 // Loaded entries keep their stored order; a run with -s that saves puts the
 // whole tree, subdirectories too, in unsigned byte order.
 TEST_F(TrovelBoundary, SortSavesALoadedArchiveInByteOrder) {
-    Write("d/b.bin", "1");
+    Write("d/b.bin", "1", 1000000000);
     Write("d/_x.bin", "22");
     Write("d/A.bin", "333");
     Write("d/a_.bin", "4444");
@@ -102,7 +102,7 @@ TEST_F(TrovelBoundary, SortSavesALoadedArchiveInByteOrder) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[1]);
-        Write("arc.kpak", Read("u.kpak"), 1900000000);
+        Write("arc.kpak", Read("u.kpak"), 1000000001);
         const auto r = Trovel(c.args);
         EXPECT_EQ(r.status, 0) << r.err;
         // The listing of the run and the archive on disk agree.
