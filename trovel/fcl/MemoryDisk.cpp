@@ -32,6 +32,12 @@ std::vector<std::string> Split(const std::string& path) {
     }
 }
 
+// Whether an injected fault makes a call fail. An interrupted call is one
+// that its caller (the host disk's code) retries, so it succeeds in the end.
+bool Fails(const std::optional<CMemoryDisk::Fault>& fault) {
+    return fault && *fault != CMemoryDisk::Fault::Interrupted;
+}
+
 } // namespace
 
 // The bytes that all files hold together. Files share it, so that one still
@@ -103,7 +109,7 @@ public:
 
     std::int64_t Write(const void* buffer, std::uint64_t count) override {
         const std::optional<Fault> fault = disk_.Call(Op::Write);
-        if (!open_ || !writable_ || (fault && *fault != Fault::Interrupted))
+        if (!open_ || !writable_ || Fails(fault))
             return -1;
         std::uint64_t allowed = Allowed(fault, count);
         // What the write adds to the file (a gap before it included) must
@@ -127,7 +133,7 @@ public:
 
     std::int64_t Seek(std::int64_t offset, int origin) override {
         const std::optional<Fault> fault = disk_.Call(Op::Seek);
-        if (!open_ || (fault && *fault != Fault::Interrupted))
+        if (!open_ || Fails(fault))
             return -1;
         std::int64_t base = 0;
         if (origin == SEEK_CUR)
@@ -146,7 +152,7 @@ public:
         const std::optional<Fault> fault = disk_.Call(Op::Close);
         const bool wasOpen = open_;
         open_ = false;
-        return wasOpen && (!fault || *fault == Fault::Interrupted);
+        return wasOpen && !Fails(fault);
     }
 
     bool GetStatus(FileStatus& status) override {
@@ -158,7 +164,7 @@ public:
 
     bool SetPermissions(std::uint32_t permissions) override {
         const std::optional<Fault> fault = disk_.Call(Op::Permissions);
-        if (!open_ || (fault && *fault != Fault::Interrupted))
+        if (!open_ || Fails(fault))
             return false;
         node_->permissions = permissions & 0777;
         return true;
@@ -177,7 +183,7 @@ private:
     // Whether the file can tell about itself: while open, or, holding a
     // lock, until it goes.
     bool Answers(const std::optional<Fault>& fault) const {
-        return (open_ || locked_) && (!fault || *fault == Fault::Interrupted);
+        return (open_ || locked_) && !Fails(fault);
     }
 
     std::int64_t ReadAt(std::int64_t offset, void* buffer, std::uint64_t count,
@@ -307,7 +313,7 @@ std::unique_ptr<CDiskFile> CMemoryDisk::Create(const Lookup& place, std::uint32_
 
 std::unique_ptr<CDiskFile> CMemoryDisk::Open(const std::string& path, OpenMode mode) {
     const std::optional<Fault> fault = Call(Op::Open);
-    if (fault && *fault != Fault::Interrupted)
+    if (Fails(fault))
         return nullptr;
     switch (mode) {
     case OpenMode::Read: {
@@ -354,7 +360,7 @@ bool CMemoryDisk::GetLinkStatus(const std::string& path, FileStatus& status) {
 bool CMemoryDisk::Status(const std::string& path, bool followFinal, FileStatus& status) {
     const std::optional<Fault> fault = Call(Op::Status);
     const Lookup found = Find(path, followFinal);
-    if ((fault && *fault != Fault::Interrupted) || found.node == nullptr)
+    if (Fails(fault) || found.node == nullptr)
         return false;
     Fill(*found.node, status);
     return true;
@@ -363,8 +369,7 @@ bool CMemoryDisk::Status(const std::string& path, bool followFinal, FileStatus& 
 bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<std::string>& names) {
     const std::optional<Fault> fault = Call(Op::List);
     const Lookup found = Find(path, true);
-    if ((fault && *fault != Fault::Interrupted) || found.node == nullptr
-        || found.node->kind != NodeKind::Directory)
+    if (Fails(fault) || found.node == nullptr || found.node->kind != NodeKind::Directory)
         return false;
     names.emplace_back(".");
     names.emplace_back("..");
@@ -376,8 +381,7 @@ bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<std::string
 bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<DirectoryName>& names) {
     const std::optional<Fault> fault = Call(Op::List);
     const Lookup found = Find(path, true);
-    if ((fault && *fault != Fault::Interrupted) || found.node == nullptr
-        || found.node->kind != NodeKind::Directory)
+    if (Fails(fault) || found.node == nullptr || found.node->kind != NodeKind::Directory)
         return false;
     for (const char* dot : {".", ".."})
         names.push_back({dot, FileKind::Directory, true});
@@ -393,8 +397,7 @@ bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<DirectoryNa
 bool CMemoryDisk::MakeDirectory(const std::string& path) {
     const std::optional<Fault> fault = Call(Op::MakeDirectory);
     const Lookup found = Find(path, false);
-    if ((fault && *fault != Fault::Interrupted) || !found.ok || found.node != nullptr
-        || found.parent == nullptr)
+    if (Fails(fault) || !found.ok || found.node != nullptr || found.parent == nullptr)
         return false;
     std::shared_ptr<Node> directory = NewNode(NodeKind::Directory, kDirectoryPermissions);
     directory->parent = found.parent;
@@ -405,7 +408,7 @@ bool CMemoryDisk::MakeDirectory(const std::string& path) {
 bool CMemoryDisk::RemoveFile(const std::string& path) {
     const std::optional<Fault> fault = Call(Op::Remove);
     const Lookup found = Find(path, false);
-    if ((fault && *fault != Fault::Interrupted) || found.node == nullptr || found.parent == nullptr
+    if (Fails(fault) || found.node == nullptr || found.parent == nullptr
         || found.node->kind == NodeKind::Directory)
         return false;
     found.parent->children.erase(found.name);
@@ -416,8 +419,8 @@ bool CMemoryDisk::RenameReplace(const std::string& from, const std::string& to) 
     const std::optional<Fault> fault = Call(Op::Rename);
     const Lookup source = Find(from, false);
     const Lookup target = Find(to, false);
-    if ((fault && *fault != Fault::Interrupted) || source.node == nullptr
-        || source.parent == nullptr || !target.ok || target.parent == nullptr)
+    if (Fails(fault) || source.node == nullptr || source.parent == nullptr || !target.ok
+        || target.parent == nullptr)
         return false;
     if (target.node == source.node)
         return true;
@@ -445,9 +448,8 @@ bool CMemoryDisk::HardLink(const std::string& existing, const std::string& link)
     const std::optional<Fault> fault = Call(Op::Link);
     const Lookup source = Find(existing, false);
     const Lookup target = Find(link, false);
-    if ((fault && *fault != Fault::Interrupted) || source.node == nullptr
-        || source.node->kind == NodeKind::Directory || !target.ok || target.node != nullptr
-        || target.parent == nullptr)
+    if (Fails(fault) || source.node == nullptr || source.node->kind == NodeKind::Directory
+        || !target.ok || target.node != nullptr || target.parent == nullptr)
         return false;
     target.parent->children[target.name] = source.node;
     return true;
