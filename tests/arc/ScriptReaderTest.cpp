@@ -85,14 +85,16 @@ TEST(ScriptReader, DerivesArchivePathsAndKeepsDriveQualifiedDiskPaths) {
               "\"/data/b.bin\"\n"
               "\"C:\\x\\a.bin\", \"/x/a.bin\"\n"
               "\"sub\\c.bin\", \"\\y\\c.bin\"\n"
-              "\"a.bin\", \"data/a.bin\"\n");
+              "\"a.bin\", \"data/a.bin\"\n"
+              "\"1:\\d.bin\"\n");
     const std::string base = dir.path() + "/";
     EXPECT_EQ(ReadAll(dir / "list.txt"),
               (Entries{{base + "/data/a.bin", "/data/a.bin"},
                        {base + "/data/b.bin", "/data/b.bin"},
                        {"C:/x/a.bin", "/x/a.bin"},
                        {base + "sub/c.bin", "\\y\\c.bin"},
-                       {base + "a.bin", "data/a.bin"}}));
+                       {base + "a.bin", "data/a.bin"},
+                       {base + "1:/d.bin", "/1:/d.bin"}}));
 }
 
 TEST(ScriptReader, SyntaxErrorsPointAtTheOffendingColumn) {
@@ -103,6 +105,7 @@ TEST(ScriptReader, SyntaxErrorsPointAtTheOffendingColumn) {
     ExpectError("\"a.bin\", /b.bin\n", 1, 9, "\"a.bin\", /b.bin\n");
     ExpectError("\"a.bin\" x\n", 1, 8, "\"a.bin\" x\n");
     ExpectError("\"a.bin\", \"/b\" \"/c\"\n", 1, 14, "\"a.bin\", \"/b\" \"/c\"\n");
+    ExpectError("\"a.bin\", \"/b\",\n", 1, 13, "\"a.bin\", \"/b\",\n");
 }
 
 TEST(ScriptReader, EmptyDiskFieldIsRefusedAtItsOpeningQuote) {

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -125,27 +126,35 @@ TEST_F(IndexCreatorTest, HeaderThatCannotBeCreatedFailsWithItsPath) {
         XALFcl::CFileException::kCannotOpen, "missing/sound.kpix"));
 }
 
-TEST_F(IndexCreatorTest, FailedWriteRemovesThePartlyWrittenHeader) {
+// Another name of the header file must not keep the partial text; the
+// header's own name goes, unless it is a symbolic link (then only the text
+// behind it is emptied).
+TEST_F(IndexCreatorTest, FailedWriteEmptiesThePartlyWrittenHeaderAndRemovesItsName) {
     XALArc::CArchive archive(false);
     AddFile(archive, "/a.bin", "x");
-    WriteFile("sound.kpix", "previous header");
-    // A second name of the header file must not keep the partial text.
-    ASSERT_EQ(link("sound.kpix", "other.kpix"), 0);
-    // Files may grow to 64 bytes only; the header is longer.
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const ::testing::AssertionResult failed = Throws<XALFcl::CFileException>(
-        [&] { CIndexCreator(archive, "sound.kpix", "KPAK_", false).WriteHeader(); },
-        XALFcl::CFileException::kCannotWrite, "sound.kpix");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-    EXPECT_TRUE(failed);
-    EXPECT_FALSE(Exists("sound.kpix"));
-    EXPECT_EQ(ReadFile("other.kpix"), "");
+    for (const bool symbolic : {false, true}) {
+        SCOPED_TRACE(symbolic ? "symbolic link" : "hard link");
+        unlink("sound.kpix");
+        WriteFile("other.kpix", "previous header");
+        ASSERT_EQ(symbolic ? symlink("other.kpix", "sound.kpix") : link("other.kpix", "sound.kpix"),
+                  0);
+        // Files may grow to 64 bytes only; the header is longer.
+        rlimit saved{};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 64;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const ::testing::AssertionResult failed = Throws<XALFcl::CFileException>(
+            [&] { CIndexCreator(archive, "sound.kpix", "KPAK_", false).WriteHeader(); },
+            XALFcl::CFileException::kCannotWrite, "sound.kpix");
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        EXPECT_TRUE(failed);
+        struct stat itself {};
+        EXPECT_EQ(lstat("sound.kpix", &itself) == 0, symbolic);
+        EXPECT_EQ(ReadFile("other.kpix"), "");
+    }
 }
 
 TEST_F(IndexCreatorTest, FailedWriteToADeviceLeavesTheDevice) {
