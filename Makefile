@@ -4,10 +4,14 @@ ASAN_DIR   ?= build-asan
 CLANG_DIR  ?= build-clang
 FUZZ_DIR   ?= build-fuzz
 BENCH_DIR  ?= build-release
+PACKAGE_DIR ?= build-package
 PREFIX     ?= /usr/local
+# Staging root for install and uninstall (packagers): files go to $(DESTDIR)$(PREFIX).
+DESTDIR    ?=
 JOBS       ?= 2
 CMAKE      ?= cmake
 CTEST      ?= ctest
+CPACK      ?= cpack
 CLANGXX    ?= clang++
 # How long `make fuzz` runs each fuzz target, in seconds.
 FUZZ_SECONDS ?= 60
@@ -15,8 +19,8 @@ FUZZ_SECONDS ?= 60
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-.PHONY: format format-check all configure test test-asan test-clang demo install bench fuzz fuzz-build \
-        fuzz-replay clean check-gtest check-clang
+.PHONY: format format-check all configure test test-asan test-clang demo install uninstall package \
+        bench fuzz fuzz-build fuzz-replay clean check-gtest check-clang
 
 all: configure
 	$(CMAKE) --build $(BUILD_DIR) -j$(JOBS)
@@ -80,11 +84,35 @@ bench:
 demo: all
 	./examples/demo.sh $(BUILD_DIR)
 
-install: all
-	$(CMAKE) --install $(BUILD_DIR) --prefix $(PREFIX)
+# The two programs, their manual pages and bash completions, under PREFIX
+# (and DESTDIR). What was installed is listed in
+# $(BUILD_DIR)/install_manifest.txt, which `make uninstall` reads.
+install: configure
+	$(CMAKE) --build $(BUILD_DIR) -j$(JOBS) --target trovel wendle
+	DESTDIR="$(DESTDIR)" $(CMAKE) --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# Removes exactly the files that the last `make install` listed in its
+# manifest, below the same DESTDIR (the folders stay).
+uninstall:
+	@if [ ! -f $(BUILD_DIR)/install_manifest.txt ]; then \
+	  echo "Nothing to uninstall: $(BUILD_DIR)/install_manifest.txt is missing." >&2; \
+	  exit 1; \
+	fi
+	@while IFS= read -r file || [ -n "$$file" ]; do \
+	  target="$(DESTDIR)$$file"; \
+	  if [ -e "$$target" ] || [ -L "$$target" ]; then echo "Removing $$target"; rm -f -- "$$target"; fi; \
+	done < $(BUILD_DIR)/install_manifest.txt
+
+# A Debian package and a tarball in $(PACKAGE_DIR), from a Release build
+# installed under /usr.
+package:
+	$(CMAKE) -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DVELKO_TESTS=OFF \
+	  -DCMAKE_INSTALL_PREFIX=/usr
+	$(CMAKE) --build $(PACKAGE_DIR) -j$(JOBS) --target trovel wendle
+	cd $(PACKAGE_DIR) && $(CPACK)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(CLANG_DIR) $(FUZZ_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(CLANG_DIR) $(FUZZ_DIR) $(BENCH_DIR) $(PACKAGE_DIR)
 
 # The layout of every C++ file is .clang-format's.
 format:
