@@ -44,6 +44,7 @@ expect "$(help_options wendle | sed 's/ $//')" _wendle wendle -
 expect "--create" _trovel trovel --cr
 expect "assets game.kpak out" _trovel trovel -c ''            # the archive
 expect "assets game.kpak out" _trovel trovel -P x -c ''       # after a value
+expect "assets game.kpak out" _trovel trovel --prefix = x -c ''
 expect "assets game.kpak out pack.txt" _trovel trovel -c game.kpak ''
 expect "assets game.kpak out pack.txt" _trovel trovel -cS ''  # a script
 expect "assets out" _trovel trovel -c game.kpak -D ''         # a directory
