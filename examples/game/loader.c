@@ -347,6 +347,10 @@ static int read_by_path(const struct kpak *k, const char *path, long expected)
         return 1;
     }
     bytes = kpak_member(k, (unsigned)id, &length);
+    if (bytes == NULL) {
+        printf("by path: %s: file ID %ld, which the allocation table lacks\n", path, id);
+        return 1;
+    }
     printf("by path: %s: file ID %ld, %lu bytes, ", path, id, (unsigned long)length);
     print_first_line(bytes, length);
     printf("\n");
