@@ -312,13 +312,14 @@ static int kpak_list(const struct kpak *k, unsigned dir_id, char *path, size_t l
  * The game: a few members read as a game would read them.
  */
 
-/* Prints the first line of a member, or of its first 72 bytes. */
-static void print_first_line(const unsigned char *bytes, uint32_t length)
+/* Ends a report line with the member's size and its first line (at most
+ * 72 bytes of it). */
+static void print_member(const unsigned char *bytes, uint32_t length)
 {
     uint32_t end = 0;
     while (end < length && end < 72 && bytes[end] != '\n' && bytes[end] != '\r')
         ++end;
-    printf("\"%.*s\"", (int)end, (const char *)bytes);
+    printf("%lu bytes, \"%.*s\"\n", (unsigned long)length, (int)end, (const char *)bytes);
 }
 
 /* Reads member `id` (the constant `symbol`) by ID. */
@@ -330,9 +331,8 @@ static int read_by_id(const struct kpak *k, unsigned id, const char *symbol)
         printf("by ID:   %s = %u: no such file\n", symbol, id);
         return 1;
     }
-    printf("by ID:   %s = %u: %lu bytes, ", symbol, id, (unsigned long)length);
-    print_first_line(bytes, length);
-    printf("\n");
+    printf("by ID:   %s = %u: ", symbol, id);
+    print_member(bytes, length);
     return 0;
 }
 
@@ -346,14 +346,13 @@ static int read_by_path(const struct kpak *k, const char *path, long expected)
         printf("by path: %s: not in the archive\n", path);
         return 1;
     }
+    printf("by path: %s: file ID %ld, ", path, id);
     bytes = kpak_member(k, (unsigned)id, &length);
     if (bytes == NULL) {
-        printf("by path: %s: file ID %ld, which the allocation table lacks\n", path, id);
+        printf("which the allocation table lacks\n");
         return 1;
     }
-    printf("by path: %s: file ID %ld, %lu bytes, ", path, id, (unsigned long)length);
-    print_first_line(bytes, length);
-    printf("\n");
+    print_member(bytes, length);
     if (expected >= 0 && id != expected) {
         printf("         expected file ID %ld\n", expected);
         return 1;
