@@ -17,9 +17,13 @@ int IsDirectory(CDisk& disk, const std::string& path) {
     return status.kind == FileKind::Directory ? 1 : 0;
 }
 
+// A status query fails without telling why, so a failure is taken for "nothing
+// there" only when a second look, through links, fails too: a query that
+// merely failed must not make an existing archive look absent (its backup
+// would be skipped) or an existing directory look free.
 bool PathExists(CDisk& disk, const std::string& path) {
     FileStatus status;
-    return disk.GetLinkStatus(path, status);
+    return disk.GetLinkStatus(path, status) || disk.GetStatus(path, status);
 }
 
 bool SameFile(CDisk& disk, const std::string& a, const std::string& b) {

@@ -17,7 +17,8 @@ bool GetFileModTime(CDisk& disk, const std::string& path, std::int64_t& time);
 // cannot be had (a missing path, say).
 int IsDirectory(CDisk& disk, const std::string& path);
 
-// Whether anything, a dangling link too, is at `path`.
+// Whether anything, a dangling link too, is at `path`; false only when
+// neither the path itself nor what it leads to has a status.
 bool PathExists(CDisk& disk, const std::string& path);
 
 // Whether both paths exist and are the same file (device and inode).
