@@ -12,14 +12,29 @@
 #include "archiver/IndexCreator.h"
 #include "archiver/Lister.h"
 #include "fcl/Console.h"
+#include "fcl/Disk.h"
 #include "fcl/Exception.h"
-#include "fcl/FileSystem.h"
 #include "fcl/Path.h"
 #include "fcl/Platform.h"
 
 #include <cstdio>
 
 using XALArc::CArcException;
+
+namespace {
+
+// Replace mode makes a new archive where there is none: nothing at the path,
+// or a dangling link. A status that fails for another reason on an archive
+// that is there must not count as none, or the operands alone would be
+// saved over it and its other members lost; loading it reports the failure.
+bool NoArchiveAt(XALFcl::CDisk& disk, const std::string& archivePath) {
+    XALFcl::FileStatus status;
+    if (disk.GetStatus(archivePath, status))
+        return false;
+    return !disk.GetLinkStatus(archivePath, status) || status.isLink;
+}
+
+} // namespace
 
 CArchiver::CArchiver(XALFcl::CDisk& disk_) : XALArc::CArchive(true, disk_) {}
 
@@ -171,7 +186,7 @@ void CArchiver::RunMode() {
     switch (mode) {
     case ArchiverMode::None: Load(false); break;
     case ArchiverMode::Replace:
-        if (XALFcl::IsDirectory(disk, archivePath) != -1)
+        if (!NoArchiveAt(disk, archivePath))
             Load(true);
         SaveIfModified(time ? UpdateFiles() : ImportFiles());
         break;
