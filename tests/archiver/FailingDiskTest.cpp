@@ -103,8 +103,8 @@ struct Outcome {
     // the save is done: a success, or a failed index header), the backup
     // the old archive or as it was, the index header absent, as it was or
     // the complete new one, and nothing else changed but what extraction
-    // wrote into its own directory: complete members, but for the one file
-    // a failure names.
+    // wrote into its own directory: complete members, but for at most one
+    // cut short by a failure.
     void Check(const CMemoryDisk& before, const CMemoryDisk& disk,
                const testsupport::RunResult& run) const {
         const bool failed = run.status != 0;
@@ -205,15 +205,18 @@ std::string Trace(const Args& args) {
 }
 
 // Runs `outcome`'s command on a fresh disk that `setup` makes go wrong and
-// checks what the run left.
+// checks what the run left, and whether the fault that FailAt injects was
+// met.
 testsupport::RunResult RunAndCheck(const Outcome& outcome,
-                                   const std::function<void(CMemoryDisk&)>& setup) {
+                                   const std::function<void(CMemoryDisk&)>& setup,
+                                   bool injected = false) {
     CMemoryDisk before;
     Prepare(before, outcome.oldArchive);
     CMemoryDisk disk;
     Prepare(disk, outcome.oldArchive);
     setup(disk);
     const testsupport::RunResult run = RunTrovel(disk, outcome.args);
+    EXPECT_EQ(disk.Failed(), injected);
     outcome.Check(before, disk, run);
     return run;
 }
@@ -230,9 +233,10 @@ TEST(FailingDisk, EveryWritingCommandEndsCompleteOrFailsWithItsMessageWhicheverC
             for (const Fault fault : {Fault::Error, Fault::Interrupted}) {
                 SCOPED_TRACE(testing::Message() << Trace(outcome.args) << "call " << n
                                                 << (fault == Fault::Error ? " fails" : " stops"));
-                RunAndCheck(outcome, [&](CMemoryDisk& disk) {
-                    disk.FailAt(n, CMemoryDisk::Op::Any, fault);
-                });
+                const testsupport::RunResult run = RunAndCheck(
+                    outcome,
+                    [&](CMemoryDisk& disk) { disk.FailAt(n, CMemoryDisk::Op::Any, fault); }, true);
+                EXPECT_TRUE(fault == Fault::Error || run.status == 0) << run.err;
                 ++cases;
             }
         }
