@@ -266,8 +266,9 @@ TEST(FailingDisk, AFullDiskLeavesTheOldArchiveOrTheNewCompleteOne) {
             limits.emplace_back(Used(clean) - outcome.newHeader.size() / 2, "arc.kpix");
         for (const auto& [limit, named] : limits) {
             SCOPED_TRACE(testing::Message() << Trace(outcome.args) << limit << " bytes");
+            const std::uint64_t bytes = limit;
             const testsupport::RunResult run =
-                RunAndCheck(outcome, [&](CMemoryDisk& disk) { disk.SpaceLimit(limit); });
+                RunAndCheck(outcome, [&](CMemoryDisk& disk) { disk.SpaceLimit(bytes); });
             EXPECT_EQ(run.err.compare(0, named.size(), named), 0) << run.err;
             EXPECT_TRUE(std::regex_search(run.err, std::regex(": Cannot write to file\\.\n$")))
                 << run.err;
