@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -59,7 +60,13 @@ CurrentDirectory::~CurrentDirectory() {
 
 Process::Process(const std::string& program, const std::vector<std::string>& args,
                  const std::string& cwd) {
-    std::vector<std::string> argvStore{program};
+    std::vector<std::string> argvStore;
+    if (const char* wrapper = std::getenv("VELKO_TEST_WRAPPER")) {
+        std::istringstream words(wrapper);
+        for (std::string word; words >> word;)
+            argvStore.push_back(word);
+    }
+    argvStore.push_back(program);
     argvStore.insert(argvStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : argvStore) {
@@ -83,7 +90,7 @@ Process::Process(const std::string& program, const std::vector<std::string>& arg
         dup2(errPipe[1], 2);
         if (chdir(cwd.c_str()) != 0)
             _exit(126);
-        execv(program.c_str(), argv.data());
+        execvp(argv[0], argv.data());
         _exit(127);
     }
     close(outPipe[1]);
@@ -186,6 +193,18 @@ RunResult Process::Wait(int timeoutSeconds) {
     return result;
 }
 
+bool RunsUntil(Process& process, const std::function<bool()>& condition, int timeoutSeconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (!process.Ended() && !condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "still waiting after " << timeoutSeconds << " s";
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return !process.Ended();
+}
+
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
               const std::string& cwd, int timeoutSeconds) {
     return Process(program, args, cwd).Wait(timeoutSeconds);
@@ -212,6 +231,11 @@ std::string ReadFile(const std::string& path) {
 bool Exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
+}
+
+std::int64_t FileSize(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
 }
 
 void MakeDirs(const std::string& path) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -54,7 +55,9 @@ constexpr int kRunTimeoutSeconds = 60;
 // `program` with `args` (argv[1]...) running in the background in the
 // directory `cwd`, with an empty standard input and its standard output and
 // error captured. Killed (SIGKILL) if it is still running when the object
-// goes away.
+// goes away. When the environment variable VELKO_TEST_WRAPPER holds a
+// command (words separated by spaces, such as "valgrind -q"), the program
+// runs under it, in the same process.
 class Process {
 public:
     Process(const std::string& program, const std::vector<std::string>& args,
@@ -85,6 +88,12 @@ private:
     int status_ = -1; // as RunResult::status, once ended
 };
 
+// Waits until `condition` holds or `process` has ended, polling; true when
+// the process still runs. When neither happens within `timeoutSeconds`, the
+// current test fails.
+bool RunsUntil(Process& process, const std::function<bool()>& condition,
+               int timeoutSeconds = kRunTimeoutSeconds);
+
 // Runs `program` with `args` in the directory `cwd` and waits for it (see
 // Process).
 RunResult Run(const std::string& program, const std::vector<std::string>& args,
@@ -94,6 +103,9 @@ RunResult Run(const std::string& program, const std::vector<std::string>& args,
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool Exists(const std::string& path);
+// The size of the file at `path` (a link is not followed), or -1 when there
+// is none.
+std::int64_t FileSize(const std::string& path);
 void MakeDirs(const std::string& path);
 // Sets the access and modification time to `seconds` and `nanoseconds`
 // since 1970.
