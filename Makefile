@@ -72,6 +72,27 @@ fuzz-replay: fuzz-build
 fuzz: fuzz-build
 	$(SANITIZER_ENV) ./fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
+# The end-to-end tests with every run of trovel and wendle under valgrind, in
+# a plain debug build (opt-in: it takes minutes). An invalid access or a leak
+# in any run fails it: valgrind's exit status fails the test that sees it,
+# and its report, kept per run under $(VALGRIND_DIR)/valgrind/, fails the
+# target even where the test expected a failing run.
+VALGRIND_DIR ?= build-valgrind
+VALGRIND     ?= valgrind --error-exitcode=1 --leak-check=full
+.PHONY: valgrind
+valgrind: check-gtest
+	$(CMAKE) -S . -B $(VALGRIND_DIR) -DCMAKE_BUILD_TYPE=Debug -DVELKO_WERROR=ON
+	$(CMAKE) --build $(VALGRIND_DIR) -j$(JOBS) --target trovel_e2e wendle_e2e
+	rm -rf $(VALGRIND_DIR)/valgrind && mkdir -p $(VALGRIND_DIR)/valgrind
+	VELKO_TEST_WRAPPER="$(VALGRIND) --log-file=$(abspath $(VALGRIND_DIR))/valgrind/%p.log" \
+	  $(VALGRIND_DIR)/trovel_e2e && \
+	VELKO_TEST_WRAPPER="$(VALGRIND) --log-file=$(abspath $(VALGRIND_DIR))/valgrind/%p.log" \
+	  $(VALGRIND_DIR)/wendle_e2e
+	@if grep -l 'ERROR SUMMARY: [1-9]' $(VALGRIND_DIR)/valgrind/*.log; then \
+	  echo "valgrind found errors: see the reports above" >&2; exit 1; \
+	fi
+	@echo "valgrind: $$(ls $(VALGRIND_DIR)/valgrind | wc -l) runs, no error"
+
 # Speed and memory against tar, cat and cp, see bench/README.md (BENCH_REPEAT,
 # BENCH_SCALE and BENCH_HUGE are read from the environment or the command line).
 bench:
