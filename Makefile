@@ -89,7 +89,7 @@ valgrind: check-gtest
 	VELKO_TEST_WRAPPER="$(VALGRIND) --log-file=$(abspath $(VALGRIND_DIR))/valgrind/%p.log" \
 	  $(VALGRIND_DIR)/wendle_e2e
 	@if grep -l 'ERROR SUMMARY: [1-9]' $(VALGRIND_DIR)/valgrind/*.log; then \
-	  echo "valgrind found errors: see the reports above" >&2; exit 1; \
+	  echo "valgrind found errors: see the reports listed above" >&2; exit 1; \
 	fi
 	@echo "valgrind: $$(ls $(VALGRIND_DIR)/valgrind | wc -l) runs, no error"
 
