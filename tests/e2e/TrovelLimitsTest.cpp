@@ -21,11 +21,6 @@ namespace {
 
 using TrovelLimits = TrovelTest;
 
-// A script line storing the disk file x.bin under `archivePath`.
-std::string Line(const std::string& archivePath) {
-    return "\"x.bin\", \"" + archivePath + "\"\n";
-}
-
 // The archive paths of a tree at both limits: 15 files in the root, then
 // 4,095 directories of 16 files each, the first named with 127 bytes.
 std::vector<std::string> FullTree() {
@@ -40,10 +35,11 @@ std::vector<std::string> FullTree() {
     return paths;
 }
 
+// A script storing the disk file x.bin under each of `paths`.
 std::string Script(const std::vector<std::string>& paths) {
     std::string script;
     for (const std::string& path : paths)
-        script += Line(path);
+        script += "\"x.bin\", \"" + path + "\"\n";
     return script;
 }
 
@@ -76,22 +72,23 @@ TEST_F(TrovelLimits, FullArchiveSavesAndLoadsAndOneMoreFileOrDirectoryIsRefused)
     const std::string last = " 65534:        1 /d4094/f15\n";
     EXPECT_EQ(r.out.substr(r.out.size() - last.size()), last);
 
-    std::vector<std::string> oneFileMore = full;
-    oneFileMore.push_back("/d1/extra");
-    std::vector<std::string> oneDirectoryMore = full;
-    oneDirectoryMore[14] = "/e/r14";
+    // Each refused run adds to the archive as saved: a file, or an empty
+    // directory while a file is only replaced.
+    Write("r14", "y");
+    testsupport::MakeDirs(dir / "empty");
     const struct {
         const char* what;
-        std::vector<std::string> paths;
+        std::vector<std::string> args;
         std::string err;
     } refusals[] = {
-        {"one file more", oneFileMore, "full.kpak: Too many files.\n"},
-        {"one directory more", oneDirectoryMore, "full.kpak: Too many directories.\n"},
+        {"one file more", {"-r", "-b", "full.kpak", "x.bin"}, "full.kpak: Too many files.\n"},
+        {"one directory more",
+         {"-r", "-b", "full.kpak", "empty", "r14"},
+         "full.kpak: Too many directories.\n"},
     };
     for (const auto& c : refusals) {
         SCOPED_TRACE(c.what);
-        Write("more.txt", Script(c.paths));
-        r = Trovel({"-c", "-b", "-S", "more.txt", "full.kpak"});
+        r = Trovel(c.args);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, c.err);
