@@ -49,9 +49,10 @@ struct Options {
     std::uint32_t otherAlign;
     bool sort, noNames, removeEmpty, backup, addToRoot, index;
 
-    // The options that every run touching the archive repeats.
-    std::vector<std::string> Args(std::uint32_t alignment) const {
-        std::vector<std::string> args{"-A", std::to_string(alignment)};
+    // "trovel <mode> <options> arc.kpak", with the options that every run
+    // touching the archive repeats.
+    std::vector<std::string> Command(const char* mode, std::uint32_t alignment) const {
+        std::vector<std::string> args{mode, "-A", std::to_string(alignment)};
         if (sort)
             args.push_back("-s");
         if (noNames)
@@ -60,6 +61,7 @@ struct Options {
             args.push_back("-e");
         if (backup)
             args.push_back("-b");
+        args.push_back("arc.kpak");
         return args;
     }
 };
@@ -328,7 +330,7 @@ struct Result {
     std::string text;
 };
 
-Result Trovel(XALFcl::CMemoryDisk& disk, std::vector<std::string> args) {
+Result Trovel(XALFcl::CMemoryDisk& disk, const std::vector<std::string>& args) {
     CCapture capture;
     const int status = RunTrovel(disk, args);
     return {status, capture.Restore()};
@@ -358,12 +360,7 @@ void CheckSavesAgain(XALFcl::CMemoryDisk& disk, const std::string& first, const 
     if (options.noNames) {
         // Without names the archive cannot be edited: editing it would drop
         // every member.
-        const Result r = Trovel(disk, [&] {
-            auto args = options.Args(options.align);
-            args.insert(args.begin(), "-d");
-            args.push_back("arc.kpak");
-            return args;
-        }());
+        const Result r = Trovel(disk, options.Command("-d", options.align));
         Expect(r, 1, "delete mode on an archive without names");
         if (r.text != "arc.kpak: Archive does not contain a Name Table.\n")
             Fail("unexpected refusal", r.text);
@@ -373,10 +370,8 @@ void CheckSavesAgain(XALFcl::CMemoryDisk& disk, const std::string& first, const 
     }
     for (std::uint32_t alignment : {options.align, options.otherAlign, options.align}) {
         const std::string before = disk.Contents("/arc.kpak");
-        auto args = options.Args(alignment);
-        args.insert(args.begin(), "-d");
-        args.push_back("arc.kpak");
-        Expect(Trovel(disk, args), 0, "saving the loaded archive again");
+        Expect(Trovel(disk, options.Command("-d", alignment)), 0,
+               "saving the loaded archive again");
         if (options.backup && disk.Contents("/arc.bak") != before)
             Fail("the backup is not the archive before the save");
         if (alignment == options.align && disk.Contents("/arc.kpak") != first)
@@ -402,11 +397,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteTree(disk, tree, "/in");
     Arrange(tree, options);
 
-    std::vector<std::string> args = options.Args(options.align);
-    args.insert(args.begin(), "-c");
+    std::vector<std::string> args = options.Command("-c", options.align);
     if (options.index)
         args.push_back("-i");
-    args.push_back("arc.kpak");
     if (options.addToRoot)
         args.insert(args.end(), {"-a", "in"});
     else
