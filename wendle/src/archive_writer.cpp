@@ -38,6 +38,41 @@ strm::position copy_wave(disk& disk, disk_file& out, const std::string& path) {
 }
 
 // Fills in the offset table at `table` and returns to the end.
+// Whether the waves, as long as the disk says they are now, carry the archive
+// past its largest length. A wave whose status cannot be had counts as empty
+// here; it meets its own error when it is copied.
+bool may_outgrow(disk& disk, const std::vector<std::string>& waves) {
+    strm::position length = wave_archive::offset_table_offset
+        + static_cast<strm::position>(waves.size()) * wave_archive::offset_entry_size;
+    for (const std::string& wave : waves) {
+        path_status status;
+        if (disk.status_of(wave, status) && status.regular
+            && status.length > wave_file::header_length)
+            length += std::min<std::uint64_t>(status.length - wave_file::header_length,
+                                              wave_archive::max_length);
+        if (length > wave_archive::max_length)
+            return true;
+    }
+    return false;
+}
+
+// Refuses, before a byte is written, waves that would carry the archive past
+// its largest length. They are opened in order as the copy would open them,
+// so a wave that cannot be opened, or is no wave file, ahead of the one that
+// overflows is reported as it would be.
+void refuse_overgrowth(disk& disk, const std::vector<std::string>& waves) {
+    if (!may_outgrow(disk, waves))
+        return;
+    strm::position length = wave_archive::offset_table_offset
+        + static_cast<strm::position>(waves.size()) * wave_archive::offset_entry_size;
+    for (const std::string& wave : waves) {
+        const std::uint64_t data = wave_reader(disk, wave).data_length();
+        if (data > static_cast<std::uint64_t>(wave_archive::max_length - length))
+            throw strm::write_failure{};
+        length += data;
+    }
+}
+
 void write_offsets(disk_file& out, strm::position table,
                    const std::vector<std::uint32_t>& offsets) {
     const strm::position end = strm::tell(out);
@@ -66,6 +101,7 @@ void write_wave_archive(disk& disk, disk_file& out, const std::vector<std::strin
     if (waves.size() > (wave_archive::max_length - wave_archive::offset_table_offset)
             / wave_archive::offset_entry_size)
         throw strm::write_failure{};
+    refuse_overgrowth(disk, waves);
     std::vector<std::uint32_t> offsets;
     offsets.reserve(waves.size());
 

@@ -278,6 +278,7 @@ bool memory_disk::status_of_name(const std::string& name, path_status& status) c
         return false;
     status.id = file_id{1, found->inode};
     status.regular = found->kind == node_kind::regular;
+    status.length = found->bytes.size();
     return true;
 }
 

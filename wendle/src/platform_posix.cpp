@@ -42,6 +42,7 @@ bool status_by(int (*call)(const char*, struct stat*), const std::string& path,
         return false;
     status.id = id_of(st);
     status.regular = S_ISREG(st.st_mode);
+    status.length = static_cast<std::uint64_t>(st.st_size);
     return true;
 }
 

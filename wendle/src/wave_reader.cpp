@@ -36,6 +36,13 @@ std::size_t wave_reader::read_data(void* buffer, std::size_t size) {
     }
 }
 
+std::uint64_t wave_reader::data_length() {
+    file_status status;
+    if (!file_->status(status))
+        throw my_exception("Cannot read " + path_ + ".");
+    return status.length > wave_file::header_length ? status.length - wave_file::header_length : 0;
+}
+
 std::size_t wave_reader::copy_data(disk_file& out, std::size_t count) {
     for (;;) {
         const copy_result result = out.copy_from(*file_, count);

@@ -23,6 +23,8 @@ public:
     // `out`; how many, 0 at the end. A failed write raises
     // strm::write_failure.
     std::size_t copy_data(disk_file& out, std::size_t count);
+    // How many bytes of wave data the file holds now.
+    std::uint64_t data_length();
 
 private:
     std::string path_;

@@ -46,6 +46,7 @@ struct file_status {
 struct path_status {
     file_id id;
     bool regular = false;
+    std::uint64_t length = 0;
 };
 
 // How a read or a write ended. `count` bytes moved either way. An interrupted
