@@ -354,11 +354,18 @@ TEST_F(ArcSaverReplace, SideFileThatIsTheArchiveIsRefusedNotRemoved) {
                                       CArcException::kSameFile, sideArchive));
     EXPECT_EQ(ReadFile(sideArchive), "OLD");
 
+    // A backup that is a symbolic link to the archive is refused; one that
+    // is a second hard link of it (an interrupted save's) is the backup.
     WriteFile(path, "OLD");
-    std::filesystem::create_hard_link(path, backupName);
+    std::filesystem::create_symlink(path, backupName);
     EXPECT_TRUE(Throws<CArcException>([&] { Save(true); }, CArcException::kSameFile, backupName));
     EXPECT_EQ(ReadFile(path), "OLD");
-    EXPECT_TRUE(Exists(backupName));
+    std::filesystem::remove(backupName);
+    std::filesystem::create_hard_link(path, backupName);
+    Save(true);
+    EXPECT_EQ(ReadFile(backupName), "OLD");
+    EXPECT_NE(ReadFile(path), "OLD");
+    EXPECT_FALSE(Exists(backupName + "@@@"));
 }
 
 // A save with a backup over an old archive and an older backup, on the

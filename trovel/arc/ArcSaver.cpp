@@ -102,6 +102,10 @@ void MakeBackup(XALFcl::CDisk& disk, const std::string& archivePath, const std::
     // and archives that share a backup name share the temporary name: what
     // is at the staging name is a dead run's leftover.
     disk.RemoveFile(stagingName);
+    // A backup that is a second link to the archive's file (what a save
+    // interrupted right after making its backup leaves) already holds it.
+    if (XALFcl::SameFile(disk, backupName, archivePath))
+        return;
     try {
         if (!disk.HardLink(archivePath, stagingName))
             CopyFile(disk, archivePath, stagingName);
@@ -126,6 +130,15 @@ void RefuseSideFileOverArchive(XALFcl::CDisk& disk, const std::string& sideName,
                                const std::string& archivePath) {
     if (sideName == archivePath || XALFcl::SameFile(disk, sideName, archivePath))
         throw CArcException(CArcException::kSameFile, sideName);
+}
+
+void RefuseBackupOverArchive(XALFcl::CDisk& disk, const std::string& sideName,
+                             const std::string& archivePath) {
+    XALFcl::FileStatus side;
+    if (sideName != archivePath && disk.GetLinkStatus(sideName, side) && !side.isLink
+        && side.kind == XALFcl::FileKind::Regular)
+        return;
+    RefuseSideFileOverArchive(disk, sideName, archivePath);
 }
 
 // Counting pass: numbers the tree and sizes every part of the file.
@@ -282,8 +295,8 @@ void CArcSaver::Save(const std::string& archivePath) {
     XALFcl::CDisk& disk = archive_.disk;
     RefuseSideFileOverArchive(disk, temporaryName, archivePath);
     if (backup_) {
-        RefuseSideFileOverArchive(disk, backupName, archivePath);
-        RefuseSideFileOverArchive(disk, stagingName, archivePath);
+        RefuseBackupOverArchive(disk, backupName, archivePath);
+        RefuseBackupOverArchive(disk, stagingName, archivePath);
     }
 
     const auto align = static_cast<std::uint64_t>(alignment_);

@@ -65,4 +65,11 @@ std::string SideFileName(const std::string& archivePath, const char* extension);
 void RefuseSideFileOverArchive(XALFcl::CDisk& disk, const std::string& sideName,
                                const std::string& archivePath);
 
+// The same for the backup and its staging name, except that either may be a
+// second hard link of the archive's file: a save with a backup interrupted
+// between making the backup and replacing the archive leaves one, and those
+// names are only ever renamed into place, never written through.
+void RefuseBackupOverArchive(XALFcl::CDisk& disk, const std::string& sideName,
+                             const std::string& archivePath);
+
 } // namespace XALArc

@@ -80,17 +80,16 @@ std::string CArchiver::HeaderPath() const {
 // A side file that is the archive itself would destroy it: the index header
 // in any mode, the temporary and backup names where the archive is saved.
 void CArchiver::RefuseOutputsOverArchive() const {
-    std::vector<std::string> sides;
     if (index)
-        sides.push_back(HeaderPath());
+        XALArc::RefuseSideFileOverArchive(disk, HeaderPath(), archivePath);
     if (mode == ArchiverMode::Create || mode == ArchiverMode::Replace
         || mode == ArchiverMode::Delete) {
-        sides.push_back(XALArc::CArcSaver::TemporaryName(archivePath));
+        XALArc::RefuseSideFileOverArchive(disk, XALArc::CArcSaver::TemporaryName(archivePath),
+                                          archivePath);
         if (backup)
-            sides.push_back(XALArc::CArcSaver::BackupName(archivePath));
+            XALArc::RefuseBackupOverArchive(disk, XALArc::CArcSaver::BackupName(archivePath),
+                                            archivePath);
     }
-    for (const std::string& side : sides)
-        XALArc::RefuseSideFileOverArchive(disk, side, archivePath);
 }
 
 void CArchiver::Load(bool forEditing) {
