@@ -16,6 +16,16 @@ CLANGXX    ?= clang++
 # How long `make fuzz` runs each fuzz target, in seconds.
 FUZZ_SECONDS ?= 60
 
+# Make's "Entering directory" lines, also those of the make that CMake runs,
+# say nothing here.
+MAKEFLAGS += --no-print-directory
+
+# The one configuration of $(BUILD_DIR), shared by all, test, demo and
+# install, so that none of them rebuilds what another built. CMake's status
+# lines are left out; its warnings and errors are not.
+CONFIGURE = $(CMAKE) -S . -B $(BUILD_DIR) --log-level=WARNING -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DVELKO_WERROR=ON
+
 SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
                 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
@@ -26,7 +36,7 @@ all: configure
 	$(CMAKE) --build $(BUILD_DIR) -j$(JOBS)
 
 configure:
-	$(CMAKE) -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	@$(CONFIGURE)
 
 check-gtest:
 	@if [ ! -e /usr/include/gtest/gtest.h ] && [ ! -e /usr/local/include/gtest/gtest.h ]; then \
@@ -40,8 +50,7 @@ check-clang:
 	  exit 1; \
 	fi
 
-test: check-gtest
-	$(CMAKE) -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKO_WERROR=ON
+test: check-gtest configure
 	$(CMAKE) --build $(BUILD_DIR) -j$(JOBS)
 	$(CTEST) --test-dir $(BUILD_DIR) --output-on-failure -j$(JOBS)
 
@@ -102,8 +111,12 @@ bench:
 	$(CMAKE) --build $(BENCH_DIR)/bench -j$(JOBS)
 	./bench/run $(BENCH_DIR)
 
-demo: all
-	./examples/demo.sh $(BUILD_DIR)
+# Builds only the two programs (not the tests), then runs the example from
+# assets to game code under $(BUILD_DIR)/demo.
+demo: configure
+	@echo "Building trovel and wendle in $(BUILD_DIR)/"
+	@$(CMAKE) --build $(BUILD_DIR) -j$(JOBS) --target trovel wendle
+	@./examples/demo.sh $(BUILD_DIR)
 
 # The two programs, their manual pages and bash completions, under PREFIX
 # (and DESTDIR). What was installed is listed in
