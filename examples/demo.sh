@@ -45,3 +45,5 @@ echo "  game.kpix        its index header, one constant per member"
 echo
 echo "Next: README.md tours every mode; docs/formats.md gives the byte layouts;"
 echo "examples/Makefile has the build rules; docs/wendle.md describes wendle."
+echo "make test runs the tests; make install installs both programs with their"
+echo "manual pages (man trovel, man wendle) and bash completions."
