@@ -64,12 +64,44 @@ CFileFinder::CFileFinder(CDisk& disk, const std::string& directory, bool withTim
         entry.name = std::move(name.name);
         entries_.push_back(std::move(entry));
     }
-    std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
-        const int ra = Rank(a.name), rb = Rank(b.name);
-        if (ra != rb)
-            return ra < rb;
-        return CompareNames(a.name, b.name) < 0;
+    SortEntries();
+}
+
+// The CompareNames order of a large directory costs one upper-cased key per
+// name rather than a case mapping per compared byte, and the sort moves
+// small records rather than names.
+void CFileFinder::SortEntries() {
+    struct Key {
+        std::string folded;
+        int rank;
+        std::size_t index;
+    };
+    std::vector<Key> keys;
+    keys.reserve(entries_.size());
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        std::string folded = entries_[i].name;
+        for (char& c : folded)
+            c = ToAsciiUpper(c);
+        keys.push_back({std::move(folded), Rank(entries_[i].name), i});
+    }
+    std::vector<const Key*> order;
+    order.reserve(keys.size());
+    for (const Key& key : keys)
+        order.push_back(&key);
+    std::sort(order.begin(), order.end(), [&](const Key* a, const Key* b) {
+        if (a->rank != b->rank)
+            return a->rank < b->rank;
+        // std::string compares as unsigned bytes, as CompareNames does.
+        const int folded = a->folded.compare(b->folded);
+        if (folded != 0)
+            return folded < 0;
+        return entries_[a->index].name < entries_[b->index].name;
     });
+    std::vector<Entry> sorted;
+    sorted.reserve(entries_.size());
+    for (const Key* key : order)
+        sorted.push_back(std::move(entries_[key->index]));
+    entries_.swap(sorted);
 }
 
 bool CFileFinder::Next() {

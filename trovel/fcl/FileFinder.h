@@ -39,6 +39,8 @@ private:
         FileKind kind = FileKind::Other;
     };
 
+    void SortEntries();
+
     std::vector<Entry> entries_;
     std::size_t next_ = 0;
 };
