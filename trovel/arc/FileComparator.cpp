@@ -16,7 +16,7 @@ CFileComparator::CFileComparator(CArchive* archive_, const std::vector<std::stri
 }
 
 void CFileComparator::VisitFile(const std::string& archivePath, const std::string& diskPath) {
-    CFileEntry* entry = archive->FindFile(archivePath);
+    CFileEntry* entry = FindFile(archivePath);
     if (entry == nullptr) {
         XALFcl::PrintLine(archivePath + CArcException::Message(CArcException::kMissingFile));
         return;
@@ -44,7 +44,7 @@ CTimeComparator::CTimeComparator(CArchive* archive_, const std::string& archiveP
 
 void CTimeComparator::VisitFile(const std::string& archivePath, const std::string& diskPath) {
     ++examined;
-    if (archive->FindFile(archivePath) != nullptr)
+    if (FindFile(archivePath) != nullptr)
         ++found;
     if (RequireModTime(archive->disk, diskPath) > referenceTime)
         ++newer;

@@ -16,8 +16,10 @@ void CFileImporter::EnterDirectory(const std::string& archivePath) {
 
 void CFileImporter::VisitFile(const std::string& archivePath, const std::string& diskPath) {
     if (!replaceOnly) {
-        archive->AddFile(archivePath, diskPath);
-    } else if (archive->ReplaceFile(archivePath, diskPath) == nullptr) {
+        AddFile(archivePath, diskPath);
+    } else if (CFileEntry* file = FindFile(archivePath)) {
+        file->LoadFile(archive->disk, diskPath);
+    } else {
         Report("Skip  : ", diskPath);
         return;
     }

@@ -24,13 +24,13 @@ void CFileUpdater::EnterDirectory(const std::string& archivePath) {
 }
 
 void CFileUpdater::VisitFile(const std::string& archivePath, const std::string& diskPath) {
-    CFileEntry* entry = archive->FindFile(archivePath);
+    CFileEntry* entry = FindFile(archivePath);
     if (entry == nullptr) {
         if (updateOnly) {
             Report("Not exist: ", diskPath);
             return;
         }
-        archive->AddFile(archivePath, diskPath);
+        AddFile(archivePath, diskPath);
         modified = true;
         Report("Adding   : ", diskPath);
         return;

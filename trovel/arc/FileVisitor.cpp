@@ -1,5 +1,6 @@
 #include "arc/FileVisitor.h"
 
+#include "arc/ArcException.h"
 #include "arc/Archive.h"
 #include "arc/PathString.h"
 #include "fcl/Console.h"
@@ -85,6 +86,7 @@ bool CFileVisitor::IsExcluded(const std::string& name) const {
 }
 
 void CFileVisitor::Import(const std::string& archivePath, const std::string& diskPath) {
+    known_ = false;
     if (!diskPath.empty() && diskPath.back() == Platform::kNativeSeparator) {
         ImportDirectory(archivePath, diskPath);
         return;
@@ -104,6 +106,7 @@ void CFileVisitor::Import(const std::string& archivePath, const std::string& dis
 // The walk keeps one open directory per level on its own stack, so a deep
 // disk tree cannot exhaust the call stack.
 void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::string& diskPath) {
+    known_ = false;
     CPathString archiveString(archivePath, '/');
     CPathString diskString(diskPath, Platform::kNativeSeparator);
     std::set<DirIdentity> onPath;
@@ -162,7 +165,62 @@ XALFcl::CFileFinder CFileVisitor::EnterAndRead(const std::string& archivePath,
 }
 
 void CFileVisitor::RegisterDirectory(const std::string& archivePath) {
+    known_ = false;
     archive->CreateDirectory(archivePath, created_);
+}
+
+namespace {
+
+// Whether `archivePath` is a name in the directory `directory`.
+bool IsIn(const std::string& archivePath, std::size_t slash, const std::string& directory) {
+    return slash == directory.size() && archivePath.compare(0, slash, directory) == 0;
+}
+
+} // namespace
+
+void CFileVisitor::Remember(const std::string& archivePath, std::size_t slash, CDirEntry* dir) {
+    knownPath_.assign(archivePath, 0, slash);
+    knownDir_ = dir;
+    known_ = true;
+}
+
+// The last step of the archive's own lookup, on the remembered directory.
+CFileEntry* CFileVisitor::FindFile(const std::string& archivePath) {
+    const std::size_t slash = archivePath.rfind('/');
+    if (slash == std::string::npos || !known_ || !IsIn(archivePath, slash, knownPath_)) {
+        CFileEntry* file = archive->FindFile(archivePath);
+        // Without an exception every directory on the way was one, or missing.
+        if (slash != std::string::npos) {
+            CArcEntry* dir =
+                file != nullptr ? file->parent : archive->FindEntry(archivePath.substr(0, slash));
+            Remember(archivePath, slash, dir != nullptr ? dir->AsDirectory() : nullptr);
+        }
+        return file;
+    }
+    if (knownDir_ == nullptr)
+        return nullptr;
+    CArcEntry* entry = knownDir_->Lookup(archivePath.substr(slash + 1));
+    if (entry != nullptr && !entry->IsFile())
+        throw CArcException(CArcException::kDirectoryExists, archivePath);
+    return static_cast<CFileEntry*>(entry);
+}
+
+CFileEntry* CFileVisitor::AddFile(const std::string& archivePath, const std::string& diskPath) {
+    const std::size_t slash = archivePath.rfind('/');
+    CFileEntry* file = nullptr;
+    if (slash != std::string::npos && known_ && knownDir_ != nullptr
+        && IsIn(archivePath, slash, knownPath_) && slash + 1 < archivePath.size()) {
+        const std::string name = archivePath.substr(slash + 1);
+        file = knownDir_->LookupFile(name);
+        if (file == nullptr)
+            file = new CFileEntry(name, knownDir_);
+    } else {
+        file = archive->CreateFile(archivePath);
+        if (slash != std::string::npos)
+            Remember(archivePath, slash, file->parent);
+    }
+    file->LoadFile(archive->disk, diskPath);
+    return file;
 }
 
 void CFileVisitor::Report(const char* prefix, const std::string& path) const {

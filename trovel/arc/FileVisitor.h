@@ -11,6 +11,7 @@ namespace XALArc {
 
 class CArchive;
 class CDirEntry;
+class CFileEntry;
 
 // Walks the disk side of an operand: turns a file or a directory on disk,
 // paired with an archive path, into one VisitFile call per file.
@@ -43,8 +44,22 @@ protected:
     // removed again.
     void RegisterDirectory(const std::string& archivePath);
 
+    // The archive's FindFile and AddFile, for the path of a visited file. The
+    // files of one disk directory share the lookup of their archive
+    // directory, which is remembered until the next operand.
+    CFileEntry* FindFile(const std::string& archivePath);
+    CFileEntry* AddFile(const std::string& archivePath, const std::string& diskPath);
+
 private:
     XALFcl::CFileFinder EnterAndRead(const std::string& archivePath, const std::string& diskPath);
+
+    // The archive directory of the files visited last, by its path: the
+    // entry, or null while the archive has none. A walk deletes directories
+    // only when it fails, so the entry stays valid until the next operand.
+    void Remember(const std::string& archivePath, std::size_t slash, CDirEntry* dir);
+    std::string knownPath_;
+    CDirEntry* knownDir_ = nullptr;
+    bool known_ = false;
 
     // Where RegisterDirectory records what it created, while a directory is
     // being entered.
