@@ -428,10 +428,28 @@ XALFcl::CFile& CFileEntry::OpenSource(std::optional<XALFcl::CFile>& opened) cons
         if (!file->Open(diskPath_, "rb"))
             throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath_);
     }
-    XALFcl::FileStatus status;
-    if (!file->GetStatus(status) || status.size != size || status.modTime != modTime_)
-        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
+    CheckSource(*file);
     return *file;
+}
+
+void CFileEntry::CheckSource(XALFcl::CFile& file) const {
+    XALFcl::FileStatus status;
+    if (!file.GetStatus(status) || status.size != size || status.modTime != modTime_)
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
+}
+
+std::unique_ptr<XALFcl::CFile> CFileEntry::TakeSource() {
+    std::unique_ptr<XALFcl::CFile> file;
+    if (held_ != nullptr) {
+        file = std::move(held_);
+        disk_->ReleaseOpenFile();
+    } else {
+        file = std::make_unique<XALFcl::CFile>(*disk_);
+        if (!file->Open(diskPath_, "rb"))
+            throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath_);
+    }
+    CheckSource(*file);
+    return file;
 }
 
 void CFileEntry::ReadPiece(XALFcl::CFile* source, std::uint64_t start, std::uint8_t* buffer,

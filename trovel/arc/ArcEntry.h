@@ -152,6 +152,14 @@ public:
     // True only for equal, non-zero length and identical bytes.
     bool Compare(XALFcl::CInputStream& stream, std::uint64_t n) const;
 
+    // Whether the contents are a disk file, read only when needed.
+    bool IsDiskFile() const { return disk_ != nullptr; }
+    // That disk file, opened again unless held open since it was seen (the
+    // held file then passes to the caller), and checked as CopyTo checks it:
+    // "Cannot open file" or "Cannot load file" naming it.
+    std::unique_ptr<XALFcl::CFile> TakeSource();
+    const std::string& DiskPath() const { return diskPath_; }
+
     // The contents in memory (null for an empty file). Contents elsewhere are
     // read into a buffer of the entry's own first.
     const std::uint8_t* Data();
@@ -164,6 +172,8 @@ private:
     // The disk file of the contents, held open since it was seen or opened
     // again into `opened`, after checking that it is still as it was seen.
     XALFcl::CFile& OpenSource(std::optional<XALFcl::CFile>& opened) const;
+    // Fails when the open disk file has another size or time than was seen.
+    void CheckSource(XALFcl::CFile& file) const;
     // Drops a disk file of the contents.
     void DropSource();
     // The `count` bytes at `start` of the contents; `source` is the disk

@@ -5,6 +5,7 @@
 #include "arc/ArcException.h"
 #include "arc/ArcFormat.h"
 #include "arc/Archive.h"
+#include "arc/ReadAhead.h"
 #include "fcl/Disk.h"
 #include "fcl/Exception.h"
 #include "fcl/File.h"
@@ -159,6 +160,7 @@ public:
             CFileEntry& file = *entry.AsFile();
             file.id = static_cast<std::uint32_t>(fileCount);
             ++fileCount;
+            members.push_back(&file);
             imageSize += AlignUp(file.size, alignment);
         } else {
             // The subdirectory's ID, and the end byte of its own sub-table.
@@ -175,6 +177,8 @@ public:
     std::uint64_t nameBytes = Format::kSubTableEndSize;
     // The first entry, in walk order, whose name does not fit its length byte.
     CArcEntry* longName = nullptr;
+    // The files in ID order.
+    std::vector<CFileEntry*> members;
 };
 
 // One allocation-table record per file: start and end of its contents in the
@@ -246,16 +250,18 @@ public:
 };
 
 // The file contents in file ID order, each padded with 0xFF to the alignment.
-// They are copied from where they are in bounded pieces, never held whole.
+// They are copied from where they are in bounded pieces, never held whole;
+// disk files are read ahead of the writing.
 class CArcSaver::CFileImageWriter : public CArcEntryVisitor {
 public:
-    CFileImageWriter(XALFcl::CFileOutputStream& stream_, std::uint64_t alignment_)
-        : stream(stream_), alignment(alignment_) {}
+    CFileImageWriter(XALFcl::CFileOutputStream& stream_, std::uint64_t alignment_,
+                     CReadAhead& contents_)
+        : stream(stream_), alignment(alignment_), contents(contents_) {}
 
     int Visit(CArcEntry& entry) override {
         if (entry.IsFile()) {
             const CFileEntry& file = *entry.AsFile();
-            file.CopyTo(stream.GetFile());
+            contents.CopyNext(stream.GetFile());
             stream.Fill(AlignUp(file.size, alignment) - file.size, Format::kPadding);
         }
         return 0;
@@ -263,6 +269,7 @@ public:
 
     XALFcl::CFileOutputStream& stream;
     std::uint64_t alignment;
+    CReadAhead& contents;
 };
 
 // File offsets fixed by the counting pass.
@@ -316,6 +323,7 @@ void CArcSaver::Save(const std::string& archivePath) {
     layout.contentStart = AlignUp(unalignedStart, align);
     layout.fileSize = layout.contentStart + info.imageSize;
     CheckLimits(info, layout, archivePath);
+    CReadAhead contents(std::move(info.members));
 
     // Runs saving at once (one archive, or two that share the temporary
     // name) must not write into each other's temporary file: it is created
@@ -323,7 +331,7 @@ void CArcSaver::Save(const std::string& archivePath) {
     // one fails with "Cannot open file." before it changes anything.
     COwnedSideFile temporary(disk, temporaryName);
     XALFcl::CFileOutputStream& out = temporary.Stream();
-    WriteArchive(out, info, layout);
+    WriteArchive(out, info, layout, contents);
     // The new archive keeps the permission bits of the one it replaces. The
     // file is owner-only while it is written, and gets them only now, so
     // that a killed run's leftover is never one the next run cannot read.
@@ -367,7 +375,7 @@ void CArcSaver::CheckLimits(const CArchiveInfo& info, const CLayout& layout,
 }
 
 void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo& info,
-                             const CLayout& layout) {
+                             const CLayout& layout, CReadAhead& contents) {
     const auto align = static_cast<std::uint64_t>(alignment_);
 
     out.littleEndian = 0;
@@ -410,7 +418,7 @@ void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo&
 
     out.WriteU32(Format::kKindImage);
     out.WriteU32(static_cast<std::uint32_t>(info.imageSize + Format::kBlockHeaderSize));
-    CFileImageWriter imageWriter(out, align);
+    CFileImageWriter imageWriter(out, align, contents);
     archive_.Walk(imageWriter);
 }
 

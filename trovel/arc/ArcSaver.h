@@ -11,6 +11,7 @@ class CFileOutputStream;
 namespace XALArc {
 
 class CArchive;
+class CReadAhead;
 
 // Writes the archive tree out as an archive file. The whole file is laid out
 // first, then written front to back into a temporary file beside the
@@ -47,7 +48,7 @@ private:
     void CheckLimits(const CArchiveInfo& info, const CLayout& layout,
                      const std::string& archivePath) const;
     void WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo& info,
-                      const CLayout& layout);
+                      const CLayout& layout, CReadAhead& contents);
 
     CArchive& archive_;
     std::int32_t alignment_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -134,7 +135,8 @@ protected:
     virtual std::uint64_t OpenFileLimit() = 0;
 
 private:
-    std::uint64_t held_ = 0;
+    // A file held open may be given back by another thread.
+    std::atomic<std::uint64_t> held_{0};
 };
 
 // The host's file system, implemented by the platform layer.

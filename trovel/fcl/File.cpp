@@ -34,16 +34,21 @@ bool ModeFor(const char* mode, OpenMode& openMode) {
 
 // Goes on reading until `count` bytes have come or the file ends;
 // `readRest(done)` reads what follows the first `done` bytes.
+// Once `enough` bytes have come, a read that brings fewer than asked ends
+// it as well.
 template <class ReadRest>
 std::uint64_t ReadOn(std::uint64_t done, std::uint64_t count, const std::string& name,
-                     ReadRest readRest) {
+                     ReadRest readRest, std::uint64_t enough = UINT64_MAX) {
     while (done < count) {
         const std::int64_t got = readRest(done);
         if (got < 0)
             throw CFileException(CFileException::kCannotLoad, name);
         if (got == 0)
             break;
+        const std::uint64_t asked = count - done;
         done += static_cast<std::uint64_t>(got);
+        if (done >= enough && static_cast<std::uint64_t>(got) < asked)
+            break;
     }
     return done;
 }
@@ -153,13 +158,17 @@ std::uint64_t CFile::Read(void* data, std::uint64_t count) {
                   [&](std::uint64_t done) { return handle_->Read(bytes + done, count - done); });
 }
 
-std::uint64_t CFile::ReadAt(std::int64_t offset, void* data, std::uint64_t count) {
+std::uint64_t CFile::ReadAt(std::int64_t offset, void* data, std::uint64_t count,
+                            std::uint64_t enough) {
     Require(false, CFileException::kCannotLoad);
     auto* bytes = static_cast<std::uint8_t*>(data);
-    return ReadOn(0, count, name_, [&](std::uint64_t done) {
-        return handle_->ReadAt(offset + static_cast<std::int64_t>(done), bytes + done,
-                               count - done);
-    });
+    return ReadOn(
+        0, count, name_,
+        [&](std::uint64_t done) {
+            return handle_->ReadAt(offset + static_cast<std::int64_t>(done), bytes + done,
+                                   count - done);
+        },
+        enough);
 }
 
 std::uint64_t CFile::Write(const void* data, std::uint64_t count) {

@@ -40,8 +40,11 @@ public:
 
     std::uint64_t Read(void* buffer, std::uint64_t count);
     // Reads at an absolute offset, bypassing the buffer and the position;
-    // fewer than `count` bytes only at the end of the file.
-    std::uint64_t ReadAt(std::int64_t offset, void* buffer, std::uint64_t count);
+    // fewer than `count` bytes only at the end of the file. Once `enough`
+    // bytes have come, a read that brings fewer than asked ends it too (a
+    // regular file ends there), as in CopyFrom.
+    std::uint64_t ReadAt(std::int64_t offset, void* buffer, std::uint64_t count,
+                         std::uint64_t enough = UINT64_MAX);
     std::uint64_t Write(const void* buffer, std::uint64_t count);
     // Appends up to `count` bytes from `offset` of `source` (open for
     // reading), fewer only where it ends; a read error throws kCannotLoad naming

@@ -91,12 +91,17 @@ public:
         if (locked_)
             ++node_->locks;
     }
+    // The node goes under the lock too: the last reference to a file that
+    // lost its names gives its space back.
     ~COpenFile() override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
         if (locked_)
             --node_->locks;
+        node_.reset();
     }
 
     std::int64_t Read(void* buffer, std::uint64_t count) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
         const std::int64_t n = ReadAt(position_, buffer, count, disk_.Call(Op::Read));
         if (n > 0)
             position_ += n;
@@ -104,10 +109,12 @@ public:
     }
 
     std::int64_t ReadAt(std::int64_t offset, void* buffer, std::uint64_t count) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
         return ReadAt(offset, buffer, count, disk_.Call(Op::Read));
     }
 
     std::int64_t Write(const void* buffer, std::uint64_t count) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
         const std::optional<Fault> fault = disk_.Call(Op::Write);
         if (!open_ || !writable_ || Fails(fault))
             return -1;
@@ -132,6 +139,7 @@ public:
     }
 
     std::int64_t Seek(std::int64_t offset, int origin) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
         const std::optional<Fault> fault = disk_.Call(Op::Seek);
         if (!open_ || Fails(fault))
             return -1;
@@ -149,6 +157,7 @@ public:
     }
 
     bool Close() override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
         const std::optional<Fault> fault = disk_.Call(Op::Close);
         const bool wasOpen = open_;
         open_ = false;
@@ -156,6 +165,7 @@ public:
     }
 
     bool GetStatus(FileStatus& status) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
         if (!Answers(disk_.Call(Op::Status)))
             return false;
         disk_.Fill(*node_, status);
@@ -163,6 +173,7 @@ public:
     }
 
     bool SetPermissions(std::uint32_t permissions) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
         const std::optional<Fault> fault = disk_.Call(Op::Permissions);
         if (!open_ || Fails(fault))
             return false;
@@ -171,6 +182,7 @@ public:
     }
 
     bool IsAt(const std::string& path) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
         return Answers(disk_.Call(Op::Status)) && disk_.Find(path, false).node == node_;
     }
 
@@ -312,6 +324,7 @@ std::unique_ptr<CDiskFile> CMemoryDisk::Create(const Lookup& place, std::uint32_
 }
 
 std::unique_ptr<CDiskFile> CMemoryDisk::Open(const std::string& path, OpenMode mode) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const std::optional<Fault> fault = Call(Op::Open);
     if (Fails(fault))
         return nullptr;
@@ -350,10 +363,12 @@ std::unique_ptr<CDiskFile> CMemoryDisk::Open(const std::string& path, OpenMode m
 }
 
 bool CMemoryDisk::GetStatus(const std::string& path, FileStatus& status) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     return Status(path, true, status);
 }
 
 bool CMemoryDisk::GetLinkStatus(const std::string& path, FileStatus& status) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     return Status(path, false, status);
 }
 
@@ -367,6 +382,7 @@ bool CMemoryDisk::Status(const std::string& path, bool followFinal, FileStatus& 
 }
 
 bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<std::string>& names) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const std::optional<Fault> fault = Call(Op::List);
     const Lookup found = Find(path, true);
     if (Fails(fault) || found.node == nullptr || found.node->kind != NodeKind::Directory)
@@ -379,6 +395,7 @@ bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<std::string
 }
 
 bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<DirectoryName>& names) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const std::optional<Fault> fault = Call(Op::List);
     const Lookup found = Find(path, true);
     if (Fails(fault) || found.node == nullptr || found.node->kind != NodeKind::Directory)
@@ -395,6 +412,7 @@ bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<DirectoryNa
 }
 
 bool CMemoryDisk::MakeDirectory(const std::string& path) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const std::optional<Fault> fault = Call(Op::MakeDirectory);
     const Lookup found = Find(path, false);
     if (Fails(fault) || !found.ok || found.node != nullptr || found.parent == nullptr)
@@ -406,6 +424,7 @@ bool CMemoryDisk::MakeDirectory(const std::string& path) {
 }
 
 bool CMemoryDisk::RemoveFile(const std::string& path) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const std::optional<Fault> fault = Call(Op::Remove);
     const Lookup found = Find(path, false);
     if (Fails(fault) || found.node == nullptr || found.parent == nullptr
@@ -416,6 +435,7 @@ bool CMemoryDisk::RemoveFile(const std::string& path) {
 }
 
 bool CMemoryDisk::RenameReplace(const std::string& from, const std::string& to) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const std::optional<Fault> fault = Call(Op::Rename);
     const Lookup source = Find(from, false);
     const Lookup target = Find(to, false);
@@ -445,6 +465,7 @@ bool CMemoryDisk::RenameReplace(const std::string& from, const std::string& to) 
 }
 
 bool CMemoryDisk::HardLink(const std::string& existing, const std::string& link) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const std::optional<Fault> fault = Call(Op::Link);
     const Lookup source = Find(existing, false);
     const Lookup target = Find(link, false);
@@ -456,14 +477,17 @@ bool CMemoryDisk::HardLink(const std::string& existing, const std::string& link)
 }
 
 std::uint32_t CMemoryDisk::DefaultPermissions() {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     return kFilePermissions;
 }
 
 std::uint64_t CMemoryDisk::Calls(Op op) const {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     return calls_[static_cast<std::size_t>(op)];
 }
 
 void CMemoryDisk::FailAt(std::uint64_t n, Op op, Fault fault) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     failAt_ = n;
     failOp_ = op;
     fault_ = fault;
@@ -471,14 +495,17 @@ void CMemoryDisk::FailAt(std::uint64_t n, Op op, Fault fault) {
 }
 
 bool CMemoryDisk::Failed() const {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     return failed_;
 }
 
 void CMemoryDisk::SpaceLimit(std::uint64_t bytes) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     space_->limit = bytes;
 }
 
 void CMemoryDisk::Refuse(Op op) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     refused_.push_back(op);
 }
 
@@ -501,48 +528,58 @@ std::shared_ptr<CMemoryDisk::Node> CMemoryDisk::MakePath(const std::string& path
 }
 
 void CMemoryDisk::AddFile(const std::string& path, const std::string& bytes) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const std::shared_ptr<Node> file = MakePath(path, NodeKind::File);
     file->Resize(bytes.size());
     file->bytes = bytes;
 }
 
 void CMemoryDisk::AddDirectory(const std::string& path) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     MakePath(path, NodeKind::Directory);
 }
 
 void CMemoryDisk::AddLink(const std::string& target, const std::string& path) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     MakePath(path, NodeKind::Link)->target = target;
 }
 
 void CMemoryDisk::SetTime(const std::string& path, std::int64_t time) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const Lookup found = Find(path, true);
     if (found.node != nullptr)
         found.node->time = time;
 }
 
 void CMemoryDisk::SetOpenFileLimit(std::uint64_t limit) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     openFileLimit_ = limit;
 }
 
 std::uint64_t CMemoryDisk::OpenFileLimit() {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     return openFileLimit_;
 }
 
 void CMemoryDisk::SetClock(std::int64_t time) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     clock_ = time;
 }
 
 std::string CMemoryDisk::Contents(const std::string& path) const {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     const Lookup found = Find(path, true);
     return found.node != nullptr && found.node->kind == NodeKind::File ? found.node->bytes
                                                                        : std::string();
 }
 
 bool CMemoryDisk::Exists(const std::string& path) const {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     return Find(path, false).node != nullptr;
 }
 
 std::vector<std::string> CMemoryDisk::Paths() const {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
     std::vector<std::string> paths;
     std::vector<std::pair<std::string, const Node*>> pending{{"/", root_.get()}};
     while (!pending.empty()) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ namespace XALFcl {
 // the POSIX disk's rules. Paths are resolved from its root, relative ones
 // too; there are no devices or FIFOs. New files get the bits 0644 (a umask
 // of 022), new directories 0755, and both the disk's clock as their time.
+//
+// Its calls may come from several threads; each runs alone.
 //
 // It can be told to fail: every call of the disk and of its open files is
 // counted, so a test can run once to count the calls and then fail each one
@@ -120,6 +123,7 @@ private:
     void Fill(const Node& node, FileStatus& status) const;
     std::unique_ptr<CDiskFile> Create(const Lookup& place, std::uint32_t permissions, bool locked);
 
+    mutable std::recursive_mutex mutex_;
     std::shared_ptr<Node> root_;
     std::shared_ptr<Space> space_;
     std::array<std::uint64_t, 13> calls_{};
