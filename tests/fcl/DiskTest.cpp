@@ -222,3 +222,65 @@ TEST_P(DiskTest, OpenFilesReadAtSeekCopyAndKnowTheirName) {
 }
 
 } // namespace
+
+namespace {
+
+// A directory held open finds its names from itself: after it was renamed
+// too, and through links as a path would.
+TEST_P(DiskTest, OpenDirectoryListsOpensAndExaminesItsOwnNames) {
+    Disk().MakeDirectory(P("d"));
+    Disk().MakeDirectory(P("d/s"));
+    Put("d/f", "abc");
+    Link("f", "d/l");
+    Link("nowhere", "d/x");
+    Link("d", "ld");
+    EXPECT_EQ(Disk().OpenDirectory(P("d/f")), nullptr);
+    EXPECT_EQ(Disk().OpenDirectory(P("missing")), nullptr);
+    ASSERT_TRUE(Disk().OpenDirectory(P("ld")));
+    const auto open = Disk().OpenDirectory(P("d"));
+    ASSERT_TRUE(open);
+    FileStatus own, named;
+    ASSERT_TRUE(open->GetStatus(own));
+    ASSERT_TRUE(Status("d", named));
+    EXPECT_EQ(own.inode, named.inode);
+    EXPECT_EQ(own.kind, FileKind::Directory);
+    ASSERT_TRUE(Disk().RenameReplace(P("d"), P("e")));
+
+    std::vector<DirectoryName> names;
+    ASSERT_TRUE(open->List(names));
+    std::vector<std::string> listed;
+    for (const DirectoryName& name : names) {
+        if (name.name != "." && name.name != "..")
+            listed.push_back(name.name
+                             + (name.kindKnown && name.kind == FileKind::Directory ? "/"
+                                    : name.kindKnown                               ? ""
+                                                                                   : "?"));
+    }
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::string>{"f", "l?", "s/", "x?"}));
+
+    struct Case {
+        const char* name;
+        bool found;
+        FileKind kind;
+        const char* bytes; // null: no file to open
+    };
+    for (const Case& c :
+         {Case{"f", true, FileKind::Regular, "abc"}, Case{"l", true, FileKind::Regular, "abc"},
+          Case{"s", true, FileKind::Directory, nullptr}, Case{"x", false, FileKind::Other, nullptr},
+          Case{"missing", false, FileKind::Other, nullptr}}) {
+        SCOPED_TRACE(c.name);
+        FileStatus status;
+        EXPECT_EQ(open->GetStatus(c.name, status), c.found);
+        EXPECT_EQ(c.found ? status.kind : FileKind::Other, c.kind);
+        const auto file = open->OpenFile(c.name);
+        ASSERT_EQ(file != nullptr, c.bytes != nullptr);
+        if (file == nullptr)
+            continue;
+        char bytes[8];
+        EXPECT_EQ(file->Read(bytes, sizeof bytes), 3);
+        EXPECT_EQ(std::string(bytes, 3), c.bytes);
+    }
+}
+
+} // namespace

@@ -376,8 +376,11 @@ void CFileEntry::Load(XALFcl::CInputStream& stream, std::uint64_t n) {
     Keep(buffer);
 }
 
-void CFileEntry::LoadFile(XALFcl::CDisk& disk, const std::string& diskPath) {
-    auto file = std::make_unique<XALFcl::CFile>(disk, diskPath, "rb");
+void CFileEntry::LoadFile(XALFcl::CDisk& disk, const std::string& diskPath,
+                          XALFcl::CDiskDirectory* directory, const std::string& name) {
+    auto file = std::make_unique<XALFcl::CFile>(disk);
+    if (!file->OpenIn(directory, name, diskPath))
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath);
     XALFcl::FileStatus status;
     if (!file->GetStatus(status))
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath);

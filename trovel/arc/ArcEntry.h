@@ -13,6 +13,7 @@
 
 namespace XALFcl {
 class CDisk;
+class CDiskDirectory;
 class CFile;
 class CInputStream;
 class COutputStream;
@@ -140,7 +141,10 @@ public:
     // are read only when needed. A file that by then delivers other bytes
     // than that many, or has another size or time, fails with "Cannot load
     // file" naming it.
-    void LoadFile(XALFcl::CDisk& disk, const std::string& diskPath);
+    // With `directory`, the file is its `name`, opened without looking up
+    // the path again.
+    void LoadFile(XALFcl::CDisk& disk, const std::string& diskPath,
+                  XALFcl::CDiskDirectory* directory = nullptr, const std::string& name = {});
     // Makes the contents the n bytes at `offset` of the archive image; an
     // empty range leaves the entry empty and refers to nothing.
     void Refer(std::shared_ptr<CArchiveImage> image, std::uint64_t offset, std::uint64_t n);

@@ -21,7 +21,8 @@ void CFileComparator::VisitFile(const std::string& archivePath, const std::strin
         XALFcl::PrintLine(archivePath + CArcException::Message(CArcException::kMissingFile));
         return;
     }
-    XALFcl::CFileInputStream stream(archive->disk, diskPath);
+    const std::unique_ptr<XALFcl::CFileInputStream> opened = OpenVisited(diskPath);
+    XALFcl::CFileInputStream& stream = *opened;
     Report("Comparing: ", diskPath);
     // The status that the open took costs nothing more; the length alone
     // costs three seeks.

@@ -18,7 +18,7 @@ void CFileImporter::VisitFile(const std::string& archivePath, const std::string&
     if (!replaceOnly) {
         AddFile(archivePath, diskPath);
     } else if (CFileEntry* file = FindFile(archivePath)) {
-        file->LoadFile(archive->disk, diskPath);
+        LoadVisited(*file, diskPath);
     } else {
         Report("Skip  : ", diskPath);
         return;

@@ -37,7 +37,7 @@ void CFileUpdater::VisitFile(const std::string& archivePath, const std::string& 
     }
     // Equal times do not count as newer.
     if (RequireModTime(archive->disk, diskPath) > referenceTime) {
-        entry->LoadFile(archive->disk, diskPath);
+        LoadVisited(*entry, diskPath);
         modified = true;
         Report("Updating : ", diskPath);
     } else {

@@ -6,11 +6,13 @@
 #include "fcl/Console.h"
 #include "fcl/Exception.h"
 #include "fcl/FileFinder.h"
+#include "fcl/FileStream.h"
 #include "fcl/FileSystem.h"
 #include "fcl/Platform.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <set>
 
 namespace XALArc {
@@ -30,24 +32,33 @@ struct DirIdentity {
     }
 };
 
-bool GetDirIdentity(XALFcl::CDisk& disk, const std::string& path, DirIdentity& identity) {
+bool GetDirIdentity(XALFcl::CDiskDirectory* directory, DirIdentity& identity) {
     XALFcl::FileStatus status;
-    if (!disk.GetStatus(path.empty() ? std::string(".") : path, status))
+    if (directory == nullptr || !directory->GetStatus(status))
         return false;
     identity.device = status.device;
     identity.inode = status.inode;
     return true;
 }
 
+std::unique_ptr<XALFcl::CDiskDirectory> OpenDiskDirectory(XALFcl::CDisk& disk,
+                                                          const std::string& path) {
+    return disk.OpenDirectory(path.empty() ? std::string(".") : path);
+}
+
 // One disk directory of the walk in progress: the names still to come, the
-// path lengths to go back to once it is done, and its identity while it is
-// on the current path.
+// path lengths to go back to once it is done, its own path's length, its
+// identity while it is on the current path, and the directory held open
+// while its own files are visited (given up while a subdirectory is walked,
+// so that a deep tree holds one directory open, not one per level).
 struct OpenDirectory {
     XALFcl::CFileFinder finder;
     std::size_t archiveLength;
     std::size_t diskLength;
+    std::size_t pathLength;
     bool identified;
     DirIdentity identity;
+    std::unique_ptr<XALFcl::CDiskDirectory> handle;
 };
 
 // Collects the directories that entering one disk directory creates, and
@@ -111,12 +122,15 @@ void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::st
     CPathString diskString(diskPath, Platform::kNativeSeparator);
     std::set<DirIdentity> onPath;
     std::vector<OpenDirectory> open;
+    XALFcl::CDisk& disk = archive->disk;
+    std::unique_ptr<XALFcl::CDiskDirectory> topHandle = OpenDiskDirectory(disk, diskPath);
     DirIdentity top;
-    const bool identified = GetDirIdentity(archive->disk, diskPath, top);
+    const bool identified = GetDirIdentity(topHandle.get(), top);
     if (identified)
         onPath.insert(top);
-    open.push_back({EnterAndRead(archiveString.str(), diskString.str()), archiveString.size(),
-                    diskString.size(), identified, top});
+    open.push_back({EnterAndRead(archiveString.str(), diskString.str(), topHandle.get()),
+                    archiveString.size(), diskString.size(), diskString.size(), identified, top,
+                    std::move(topHandle)});
     while (!open.empty()) {
         OpenDirectory& dir = open.back();
         if (!dir.finder.Next()) {
@@ -139,27 +153,42 @@ void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::st
 
         const XALFcl::FileKind kind = dir.finder.entryKind;
         if (kind == XALFcl::FileKind::Directory) {
+            dir.handle.reset();
+            std::unique_ptr<XALFcl::CDiskDirectory> handle =
+                OpenDiskDirectory(disk, diskString.str());
             DirIdentity identity;
-            const bool known = GetDirIdentity(archive->disk, diskString.str(), identity);
+            const bool known = GetDirIdentity(handle.get(), identity);
             if (known && !onPath.insert(identity).second)
                 throw CFileException(CFileException::kCannotOpenDirectory, diskString.str());
-            open.push_back({EnterAndRead(archiveString.str(), diskString.str()), archiveLength,
-                            diskLength, known, identity});
+            XALFcl::CFileFinder finder =
+                EnterAndRead(archiveString.str(), diskString.str(), handle.get());
+            open.push_back({std::move(finder), archiveLength, diskLength, diskString.size(), known,
+                            identity, std::move(handle)});
             continue;
         }
         if (kind != XALFcl::FileKind::Regular)
             throw CFileException(CFileException::kCannotOpen, diskString.str());
+        // Back from a subdirectory, the directory is opened again; where
+        // that fails, its files are opened by their paths.
+        if (dir.handle == nullptr)
+            dir.handle = OpenDiskDirectory(disk, diskString.str().substr(0, dir.pathLength));
+        visitedDirectory_ = dir.handle.get();
+        visitedName_ = &name;
         VisitFile(archiveString.str(), diskString.str());
+        visitedDirectory_ = nullptr;
         archiveString.Truncate(archiveLength);
         diskString.Truncate(diskLength);
     }
 }
 
 XALFcl::CFileFinder CFileVisitor::EnterAndRead(const std::string& archivePath,
-                                               const std::string& diskPath) {
+                                               const std::string& diskPath,
+                                               XALFcl::CDiskDirectory* directory) {
     CRegistration registration(created_);
     EnterDirectory(archivePath);
-    XALFcl::CFileFinder finder(archive->disk, diskPath, false);
+    if (directory == nullptr)
+        throw CFileException(CFileException::kCannotOpenDirectory, diskPath);
+    XALFcl::CFileFinder finder(*directory, diskPath, false);
     registration.Keep();
     return finder;
 }
@@ -219,8 +248,23 @@ CFileEntry* CFileVisitor::AddFile(const std::string& archivePath, const std::str
         if (slash != std::string::npos)
             Remember(archivePath, slash, file->parent);
     }
-    file->LoadFile(archive->disk, diskPath);
+    LoadVisited(*file, diskPath);
     return file;
+}
+
+// The file being visited is opened in its directory, held open by the walk;
+// a file that an operand or a script names alone, by its path.
+void CFileVisitor::LoadVisited(CFileEntry& file, const std::string& diskPath) {
+    if (visitedDirectory_ != nullptr)
+        file.LoadFile(archive->disk, diskPath, visitedDirectory_, *visitedName_);
+    else
+        file.LoadFile(archive->disk, diskPath);
+}
+
+std::unique_ptr<XALFcl::CFileInputStream> CFileVisitor::OpenVisited(const std::string& diskPath) {
+    return std::make_unique<XALFcl::CFileInputStream>(archive->disk, diskPath, visitedDirectory_,
+                                                      visitedDirectory_ != nullptr ? *visitedName_
+                                                                                   : std::string());
 }
 
 void CFileVisitor::Report(const char* prefix, const std::string& path) const {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace XALFcl {
+class CDiskDirectory;
 class CFileFinder;
+class CFileInputStream;
 } // namespace XALFcl
 
 namespace XALArc {
@@ -49,9 +52,20 @@ protected:
     // directory, which is remembered until the next operand.
     CFileEntry* FindFile(const std::string& archivePath);
     CFileEntry* AddFile(const std::string& archivePath, const std::string& diskPath);
+    // Makes the disk file being visited the contents of `file`.
+    void LoadVisited(CFileEntry& file, const std::string& diskPath);
+    // The disk file being visited, opened for reading.
+    std::unique_ptr<XALFcl::CFileInputStream> OpenVisited(const std::string& diskPath);
 
 private:
-    XALFcl::CFileFinder EnterAndRead(const std::string& archivePath, const std::string& diskPath);
+    // Registers the directory, then reads the open `directory` (null: it
+    // could not be opened).
+    XALFcl::CFileFinder EnterAndRead(const std::string& archivePath, const std::string& diskPath,
+                                     XALFcl::CDiskDirectory* directory);
+
+    // The directory, held open, and the name of the file being visited.
+    XALFcl::CDiskDirectory* visitedDirectory_ = nullptr;
+    const std::string* visitedName_ = nullptr;
 
     // The archive directory of the files visited last, by its path: the
     // entry, or null while the archive has none. A walk deletes directories

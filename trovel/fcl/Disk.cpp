@@ -13,6 +13,8 @@ constexpr std::uint64_t kCopyChunk = std::uint64_t{128} << 10;
 
 CDiskFile::~CDiskFile() = default;
 
+CDiskDirectory::~CDiskDirectory() = default;
+
 CDisk::~CDisk() = default;
 
 CopyResult CDisk::CopyRange(CDiskFile& from, std::int64_t offset, std::uint64_t count,

@@ -76,6 +76,26 @@ struct DirectoryName {
     bool kindKnown = false;
 };
 
+// A directory of a disk held open: its names are listed and its files
+// opened or examined by name, without the path to it being looked up again
+// for each. It stays the directory it was when opened, wherever that goes.
+class CDiskDirectory {
+public:
+    CDiskDirectory() = default;
+    CDiskDirectory(const CDiskDirectory&) = delete;
+    CDiskDirectory& operator=(const CDiskDirectory&) = delete;
+    virtual ~CDiskDirectory();
+
+    // As CDisk::ListDirectory with kinds.
+    virtual bool List(std::vector<DirectoryName>& names) = 0;
+    // The status of the directory itself.
+    virtual bool GetStatus(FileStatus& status) = 0;
+    // The status of what `name` names in it, links followed.
+    virtual bool GetStatus(const std::string& name, FileStatus& status) = 0;
+    // A file of it opened as CDisk::Open with OpenMode::Read opens one.
+    virtual std::unique_ptr<CDiskFile> OpenFile(const std::string& name) = 0;
+};
+
 // What a range copy did: the bytes copied, and which side failed if one did.
 struct CopyResult {
     std::uint64_t copied = 0;
@@ -105,6 +125,9 @@ public:
     virtual bool ListDirectory(const std::string& path, std::vector<std::string>& names) = 0;
     // The same with the kinds that the listing itself tells.
     virtual bool ListDirectory(const std::string& path, std::vector<DirectoryName>& names) = 0;
+    // The directory at `path` (links followed) held open; null when it
+    // cannot be read.
+    virtual std::unique_ptr<CDiskDirectory> OpenDirectory(const std::string& path) = 0;
     // One directory level.
     virtual bool MakeDirectory(const std::string& path) = 0;
     // Removes a name of a file (never a directory).

@@ -80,6 +80,19 @@ bool CFile::Open(const std::string& path, const char* mode) {
     return true;
 }
 
+bool CFile::OpenIn(CDiskDirectory* directory, const std::string& name, const std::string& path) {
+    if (directory == nullptr)
+        return Open(path, "rb");
+    Close();
+    handle_ = directory->OpenFile(name);
+    if (handle_ == nullptr)
+        return false;
+    name_ = path;
+    open_ = true;
+    writing_ = false;
+    return true;
+}
+
 void CFile::Close() {
     if (open_) {
         if (writing_)

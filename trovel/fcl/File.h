@@ -28,6 +28,9 @@ public:
     // writer's leftover (OpenMode::CreateLocked). False on failure or an
     // unknown mode, leaving it closed.
     bool Open(const std::string& path, const char* mode);
+    // Opens `name` of the open directory `directory` for reading ("rb"),
+    // under the name `path`; without a directory, opens `path`.
+    bool OpenIn(CDiskDirectory* directory, const std::string& name, const std::string& path);
     // Closes without checking (the destructor's path); buffered bytes are
     // written first as far as they can be, and a lock goes with the file.
     void Close();

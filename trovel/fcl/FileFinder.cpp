@@ -41,23 +41,36 @@ CFileFinder::CFileFinder(CDisk& disk, const std::string& directory, bool withTim
     std::vector<DirectoryName> names;
     if (!disk.ListDirectory(directory.empty() ? "." : directory, names))
         throw CFileException(CFileException::kCannotOpenDirectory, directory);
+    std::string prefix = directory;
+    if (!prefix.empty() && prefix.back() != Platform::kNativeSeparator)
+        prefix += Platform::kNativeSeparator;
+    Take(names, withTimes, [&](const std::string& name, FileStatus& status) {
+        return disk.GetStatus(prefix + name, status);
+    });
+}
+
+CFileFinder::CFileFinder(CDiskDirectory& open, const std::string& directory, bool withTimes) {
+    std::vector<DirectoryName> names;
+    if (!open.List(names))
+        throw CFileException(CFileException::kCannotOpenDirectory, directory);
+    Take(names, withTimes,
+         [&](const std::string& name, FileStatus& status) { return open.GetStatus(name, status); });
+}
+
+template <class StatusOf>
+void CFileFinder::Take(std::vector<DirectoryName>& names, bool withTimes, StatusOf statusOf) {
     for (const char* dot : {".", ".."}) {
         if (std::none_of(names.begin(), names.end(),
                          [&](const DirectoryName& n) { return n.name == dot; }))
             names.push_back({dot, FileKind::Directory, false});
     }
-
-    std::string prefix = directory;
-    if (!prefix.empty() && prefix.back() != Platform::kNativeSeparator)
-        prefix += Platform::kNativeSeparator;
-
     entries_.reserve(names.size());
     for (DirectoryName& name : names) {
         Entry entry;
         FileStatus status;
         if (name.kindKnown && !withTimes) {
             entry.kind = name.kind;
-        } else if (disk.GetStatus(prefix + name.name, status)) {
+        } else if (statusOf(name.name, status)) {
             entry.kind = status.kind;
             entry.time = status.modTime;
         }

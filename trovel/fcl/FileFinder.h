@@ -22,6 +22,9 @@ public:
     // it cannot be read. Without `withTimes`, an entry whose kind the listing
     // tells gets no status query, and its time stays 0.
     CFileFinder(CDisk& disk, const std::string& directory, bool withTimes = true);
+    // The same for a directory held open; `directory` is its path, for the
+    // message.
+    CFileFinder(CDiskDirectory& open, const std::string& directory, bool withTimes);
 
     // Makes the next entry current; false once none is left.
     bool Next();
@@ -39,6 +42,10 @@ private:
         FileKind kind = FileKind::Other;
     };
 
+    // Takes the listed names; `statusOf(name, status)` asks for the status
+    // of one whose kind the listing does not tell (or of any, `withTimes`).
+    template <class StatusOf>
+    void Take(std::vector<DirectoryName>& names, bool withTimes, StatusOf statusOf);
     void SortEntries();
 
     std::vector<Entry> entries_;

@@ -7,6 +7,13 @@ namespace XALFcl {
 CFileInputStream::CFileInputStream(CDisk& disk, const std::string& path)
     : file_(disk, path, "rb") {}
 
+CFileInputStream::CFileInputStream(CDisk& disk, const std::string& path, CDiskDirectory* directory,
+                                   const std::string& name)
+    : file_(disk) {
+    if (!file_.OpenIn(directory, name, path))
+        throw CFileException(CFileException::kCannotOpen, path);
+}
+
 void CFileInputStream::Reset() {
     file_.Rewind();
     state = 0;

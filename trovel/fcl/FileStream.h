@@ -14,6 +14,10 @@ class CFileInputStream : public CRandomInputStream {
 public:
     // Opens `path` of `disk` for reading; failure throws kCannotOpen.
     CFileInputStream(CDisk& disk, const std::string& path);
+    // Opens `name` of the open directory `directory` (when given), named
+    // `path`.
+    CFileInputStream(CDisk& disk, const std::string& path, CDiskDirectory* directory,
+                     const std::string& name);
 
     void Reset() override;
     void Read(void* buffer, std::uint64_t count) override;

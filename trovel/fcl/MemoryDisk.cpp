@@ -219,6 +219,50 @@ private:
     std::int64_t position_ = 0;
 };
 
+// A directory held open: names are looked up from its node, wherever it
+// has gone since.
+class CMemoryDisk::COpenDirectory : public CDiskDirectory {
+public:
+    COpenDirectory(CMemoryDisk& disk, std::shared_ptr<Node> node)
+        : disk_(disk), node_(std::move(node)) {}
+    ~COpenDirectory() override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
+        node_.reset();
+    }
+
+    bool List(std::vector<DirectoryName>& names) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
+        if (Fails(disk_.Call(Op::List)))
+            return false;
+        ListNode(*node_, names);
+        return true;
+    }
+
+    bool GetStatus(FileStatus& status) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
+        if (Fails(disk_.Call(Op::Status)))
+            return false;
+        disk_.Fill(*node_, status);
+        return true;
+    }
+
+    bool GetStatus(const std::string& name, FileStatus& status) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
+        return disk_.Status(name, true, status, node_);
+    }
+
+    std::unique_ptr<CDiskFile> OpenFile(const std::string& name) override {
+        const std::lock_guard<std::recursive_mutex> lock(disk_.mutex_);
+        if (Fails(disk_.Call(Op::Open)))
+            return nullptr;
+        return disk_.OpenForReading(disk_.Find(name, true, node_));
+    }
+
+private:
+    CMemoryDisk& disk_;
+    std::shared_ptr<Node> node_;
+};
+
 CMemoryDisk::CMemoryDisk() : space_(std::make_shared<Space>()) {
     root_ = NewNode(NodeKind::Directory, kDirectoryPermissions);
     root_->parent = root_;
@@ -241,14 +285,15 @@ std::optional<CMemoryDisk::Fault> CMemoryDisk::Call(Op op) {
     return fault_;
 }
 
-CMemoryDisk::Lookup CMemoryDisk::Find(const std::string& path, bool followFinal) const {
+CMemoryDisk::Lookup CMemoryDisk::Find(const std::string& path, bool followFinal,
+                                      const std::shared_ptr<Node>& start) const {
     Lookup result;
     if (path.empty())
         return result;
     const bool wantsDirectory = path.back() == '/';
     std::vector<std::string> pending = Split(path);
     std::reverse(pending.begin(), pending.end());
-    std::shared_ptr<Node> current = root_;
+    std::shared_ptr<Node> current = start != nullptr && path.front() != '/' ? start : root_;
     int links = 0;
     while (!pending.empty()) {
         if (current->kind != NodeKind::Directory)
@@ -329,12 +374,7 @@ std::unique_ptr<CDiskFile> CMemoryDisk::Open(const std::string& path, OpenMode m
     if (Fails(fault))
         return nullptr;
     switch (mode) {
-    case OpenMode::Read: {
-        const Lookup found = Find(path, true);
-        if (found.node == nullptr || found.node->kind != NodeKind::File)
-            return nullptr;
-        return std::make_unique<COpenFile>(*this, found.node, false, false);
-    }
+    case OpenMode::Read: return OpenForReading(Find(path, true));
     case OpenMode::WriteTruncate: {
         const Lookup found = Find(path, true);
         if (found.node == nullptr)
@@ -362,6 +402,12 @@ std::unique_ptr<CDiskFile> CMemoryDisk::Open(const std::string& path, OpenMode m
     return nullptr;
 }
 
+std::unique_ptr<CDiskFile> CMemoryDisk::OpenForReading(const Lookup& found) {
+    if (found.node == nullptr || found.node->kind != NodeKind::File)
+        return nullptr;
+    return std::make_unique<COpenFile>(*this, found.node, false, false);
+}
+
 bool CMemoryDisk::GetStatus(const std::string& path, FileStatus& status) {
     const std::lock_guard<std::recursive_mutex> lock(mutex_);
     return Status(path, true, status);
@@ -372,9 +418,10 @@ bool CMemoryDisk::GetLinkStatus(const std::string& path, FileStatus& status) {
     return Status(path, false, status);
 }
 
-bool CMemoryDisk::Status(const std::string& path, bool followFinal, FileStatus& status) {
+bool CMemoryDisk::Status(const std::string& path, bool followFinal, FileStatus& status,
+                         const std::shared_ptr<Node>& start) {
     const std::optional<Fault> fault = Call(Op::Status);
-    const Lookup found = Find(path, followFinal);
+    const Lookup found = Find(path, followFinal, start);
     if (Fails(fault) || found.node == nullptr)
         return false;
     Fill(*found.node, status);
@@ -400,15 +447,29 @@ bool CMemoryDisk::ListDirectory(const std::string& path, std::vector<DirectoryNa
     const Lookup found = Find(path, true);
     if (Fails(fault) || found.node == nullptr || found.node->kind != NodeKind::Directory)
         return false;
+    ListNode(*found.node, names);
+    return true;
+}
+
+void CMemoryDisk::ListNode(const Node& directory, std::vector<DirectoryName>& names) {
     for (const char* dot : {".", ".."})
         names.push_back({dot, FileKind::Directory, true});
-    for (const auto& child : found.node->children) {
+    for (const auto& child : directory.children) {
         const NodeKind kind = child.second->kind;
         names.push_back({child.first,
                          kind == NodeKind::Directory ? FileKind::Directory : FileKind::Regular,
                          kind != NodeKind::Link});
     }
-    return true;
+}
+
+// Opening a directory counts as a listing.
+std::unique_ptr<CDiskDirectory> CMemoryDisk::OpenDirectory(const std::string& path) {
+    const std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const std::optional<Fault> fault = Call(Op::List);
+    const Lookup found = Find(path, true);
+    if (Fails(fault) || found.node == nullptr || found.node->kind != NodeKind::Directory)
+        return nullptr;
+    return std::make_unique<COpenDirectory>(*this, found.node);
 }
 
 bool CMemoryDisk::MakeDirectory(const std::string& path) {

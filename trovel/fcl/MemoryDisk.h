@@ -60,6 +60,9 @@ public:
     bool ListDirectory(const std::string& path, std::vector<std::string>& names) override;
     // Tells the kinds of files and directories, not of links.
     bool ListDirectory(const std::string& path, std::vector<DirectoryName>& names) override;
+    // Opening a directory counts as a listing (Op::List); its files are
+    // opened and examined by the calls of their kinds.
+    std::unique_ptr<CDiskDirectory> OpenDirectory(const std::string& path) override;
     bool MakeDirectory(const std::string& path) override;
     bool RemoveFile(const std::string& path) override;
     bool RenameReplace(const std::string& from, const std::string& to) override;
@@ -113,13 +116,19 @@ private:
     struct Space;
     struct Lookup;
     class COpenFile;
+    class COpenDirectory;
 
     // Counts a call; the fault it must show, if any.
     std::optional<Fault> Call(Op op);
-    Lookup Find(const std::string& path, bool followFinal) const;
+    // From `start` for a relative path when given, else from the root.
+    Lookup Find(const std::string& path, bool followFinal,
+                const std::shared_ptr<Node>& start = nullptr) const;
+    std::unique_ptr<CDiskFile> OpenForReading(const Lookup& found);
+    static void ListNode(const Node& directory, std::vector<DirectoryName>& names);
     std::shared_ptr<Node> NewNode(NodeKind kind, std::uint32_t permissions);
     std::shared_ptr<Node> MakePath(const std::string& path, NodeKind kind);
-    bool Status(const std::string& path, bool followFinal, FileStatus& status);
+    bool Status(const std::string& path, bool followFinal, FileStatus& status,
+                const std::shared_ptr<Node>& start = nullptr);
     void Fill(const Node& node, FileStatus& status) const;
     std::unique_ptr<CDiskFile> Create(const Lookup& place, std::uint32_t permissions, bool locked);
 

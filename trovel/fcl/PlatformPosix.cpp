@@ -92,9 +92,13 @@ int MakeBlocking(int fd) {
 
 // A reader must never block on a FIFO or a device: open without blocking
 // and accept regular files only, whose reads O_NONBLOCK does not change, so
-// it stays. The status taken here is kept in `info`.
-int OpenForReading(const std::string& path, struct stat& info) {
-    const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC, 0);
+// it stays. The status taken here is kept in `info`. A relative path is
+// taken from the directory `at` (AT_FDCWD: the current one).
+int OpenForReading(const std::string& path, struct stat& info, int at = AT_FDCWD) {
+    int fd;
+    do
+        fd = ::openat(at, path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return -1;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -265,6 +269,68 @@ private:
     bool haveOpened_ = false;
 };
 
+// Hands every entry of an open directory stream to `take`.
+template <class Take>
+bool ReadEntries(DIR* dir, Take take) {
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr)
+            return errno == 0;
+        take(*entry);
+    }
+}
+
+DirectoryName NameOf(const dirent& entry) {
+    DirectoryName name;
+    name.name = entry.d_name;
+#ifdef DT_REG
+    name.kindKnown = entry.d_type == DT_REG || entry.d_type == DT_DIR;
+    name.kind = entry.d_type == DT_REG ? FileKind::Regular
+        : entry.d_type == DT_DIR       ? FileKind::Directory
+                                       : FileKind::Other;
+#endif
+    return name;
+}
+
+class CPosixDirectory : public CDiskDirectory {
+public:
+    explicit CPosixDirectory(DIR* dir) : dir_(dir) {}
+    ~CPosixDirectory() override { ::closedir(dir_); }
+
+    bool List(std::vector<DirectoryName>& names) override {
+        ::rewinddir(dir_);
+        return ReadEntries(dir_, [&](const dirent& entry) { names.push_back(NameOf(entry)); });
+    }
+
+    bool GetStatus(FileStatus& status) override {
+        struct stat info;
+        if (::fstat(::dirfd(dir_), &info) != 0)
+            return false;
+        FillStatus(info, status);
+        return true;
+    }
+
+    bool GetStatus(const std::string& name, FileStatus& status) override {
+        struct stat info;
+        if (::fstatat(::dirfd(dir_), name.c_str(), &info, 0) != 0)
+            return false;
+        FillStatus(info, status);
+        return true;
+    }
+
+    std::unique_ptr<CDiskFile> OpenFile(const std::string& name) override {
+        struct stat opened;
+        const int fd = OpenForReading(name, opened, ::dirfd(dir_));
+        if (fd < 0)
+            return nullptr;
+        return std::make_unique<CPosixFile>(fd, -1, &opened);
+    }
+
+private:
+    DIR* dir_;
+};
+
 class CPosixDisk : public CDisk {
 public:
     // Hands every entry of the directory to `take`.
@@ -273,18 +339,16 @@ public:
         DIR* dir = ::opendir(path.c_str());
         if (dir == nullptr)
             return false;
-        bool ok = true;
-        for (;;) {
-            errno = 0;
-            const dirent* entry = ::readdir(dir);
-            if (entry == nullptr) {
-                ok = errno == 0;
-                break;
-            }
-            take(*entry);
-        }
+        const bool ok = ReadEntries(dir, take);
         ::closedir(dir);
         return ok;
+    }
+
+    std::unique_ptr<CDiskDirectory> OpenDirectory(const std::string& path) override {
+        DIR* dir = ::opendir(path.c_str());
+        if (dir == nullptr)
+            return nullptr;
+        return std::make_unique<CPosixDirectory>(dir);
     }
 
     std::unique_ptr<CDiskFile> Open(const std::string& path, OpenMode mode) override {
@@ -324,26 +388,14 @@ public:
     }
 
     bool ListDirectory(const std::string& path, std::vector<DirectoryName>& names) override {
-        return List(path, [&](const dirent& entry) {
-            DirectoryName name;
-            name.name = entry.d_name;
-#ifdef DT_REG
-            name.kindKnown = entry.d_type == DT_REG || entry.d_type == DT_DIR;
-            name.kind = entry.d_type == DT_REG ? FileKind::Regular
-                : entry.d_type == DT_DIR       ? FileKind::Directory
-                                               : FileKind::Other;
-#endif
-            names.push_back(std::move(name));
-        });
+        return List(path, [&](const dirent& entry) { names.push_back(NameOf(entry)); });
     }
 
     bool MakeDirectory(const std::string& path) override {
         return ::mkdir(path.c_str(), 0777) == 0;
     }
 
-    bool RemoveFile(const std::string& path) override {
-        return ::unlink(path.c_str()) == 0;
-    }
+    bool RemoveFile(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
 
     bool RenameReplace(const std::string& from, const std::string& to) override {
         return ::rename(from.c_str(), to.c_str()) == 0;
