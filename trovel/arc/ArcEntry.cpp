@@ -116,6 +116,10 @@ void CDirEntry::FindRisers() {
     risersStale_ = false;
 }
 
+void CDirEntry::Reserve(std::size_t count) {
+    byFoldedName_.reserve(byFoldedName_.size() + count);
+}
+
 bool CDirEntry::SetSorted(bool flag) {
     if (flag && !entries.Empty())
         return false;

@@ -69,6 +69,8 @@ public:
     void Append(CArcEntry* entry);
     // Called by a child that is going away.
     void Unlink(CArcEntry* entry);
+    // Room in the name index for `count` more children.
+    void Reserve(std::size_t count);
     // Switching sorting on is refused while the directory has children.
     bool SetSorted(bool flag);
 

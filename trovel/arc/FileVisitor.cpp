@@ -185,17 +185,22 @@ XALFcl::CFileFinder CFileVisitor::EnterAndRead(const std::string& archivePath,
                                                const std::string& diskPath,
                                                XALFcl::CDiskDirectory* directory) {
     CRegistration registration(created_);
+    registered_ = nullptr;
     EnterDirectory(archivePath);
     if (directory == nullptr)
         throw CFileException(CFileException::kCannotOpenDirectory, diskPath);
     XALFcl::CFileFinder finder(*directory, diskPath, false);
+    // A directory that the walk registers gets its names from the listing:
+    // its index is sized for them once.
+    if (registered_ != nullptr)
+        registered_->Reserve(finder.Count());
     registration.Keep();
     return finder;
 }
 
 void CFileVisitor::RegisterDirectory(const std::string& archivePath) {
     known_ = false;
-    archive->CreateDirectory(archivePath, created_);
+    registered_ = archive->CreateDirectory(archivePath, created_);
 }
 
 namespace {

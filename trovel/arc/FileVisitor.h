@@ -63,6 +63,8 @@ private:
     XALFcl::CFileFinder EnterAndRead(const std::string& archivePath, const std::string& diskPath,
                                      XALFcl::CDiskDirectory* directory);
 
+    // The directory that entering a disk directory registered, if any.
+    CDirEntry* registered_ = nullptr;
     // The directory, held open, and the name of the file being visited.
     XALFcl::CDiskDirectory* visitedDirectory_ = nullptr;
     const std::string* visitedName_ = nullptr;

@@ -28,6 +28,8 @@ public:
 
     // Makes the next entry current; false once none is left.
     bool Next();
+    // The number of entries, "." and ".." included.
+    std::size_t Count() const { return entries_.size(); }
 
     std::string entryName;
     std::int64_t entryTime = 0;
