@@ -4,6 +4,7 @@
 #include "arc/FileImporter.h"
 #include "arc/OperandWalk.h"
 #include "fcl/Exception.h"
+#include "fcl/MemoryDisk.h"
 
 #include "ArchiveMembers.h"
 #include "TestSupport.h"
@@ -82,4 +83,37 @@ TEST(FileVisitor, FailedDirectoryLeavesNoEmptyDirectoriesBehind) {
         EXPECT_TRUE(archive.FindEntry("/kept")->AsDirectory()->entries.Empty()) << operand;
     }
     EXPECT_FALSE(importer.modified);
+}
+
+namespace {
+
+// Fails the walk at its first file while `failing`.
+class CFailingImporter : public CFileImporter {
+public:
+    explicit CFailingImporter(CArchive& archive) : CFileImporter(&archive, nullptr, false, true) {}
+    void VisitFile(const std::string& archivePath, const std::string& diskPath) override {
+        if (failing)
+            throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath);
+        CFileImporter::VisitFile(archivePath, diskPath);
+    }
+    bool failing = true;
+};
+
+} // namespace
+
+// A walk that failed in a directory leaves nothing of it behind: the next
+// operand, a file named alone, is opened by its own path.
+TEST(FileVisitor, OperandAfterAFailedWalkOpensItsOwnFile) {
+    XALFcl::CMemoryDisk disk;
+    disk.AddFile("/src/a.bin", "a");
+    disk.AddFile("/other/b.bin", "bb");
+    CArchive archive(true, disk);
+    CFailingImporter importer(archive);
+    EXPECT_TRUE(Throws<XALFcl::CFileException>([&] { importer.Import("/src", "/src"); },
+                                               XALFcl::CFileException::kCannotOpen,
+                                               std::string("/src/a.bin")));
+    importer.failing = false;
+    importer.Import("/b.bin", "/other/b.bin");
+    ASSERT_NE(archive.FindFile("/b.bin"), nullptr);
+    EXPECT_EQ(archive.FindFile("/b.bin")->size, 2u);
 }

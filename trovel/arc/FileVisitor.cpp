@@ -97,7 +97,9 @@ bool CFileVisitor::IsExcluded(const std::string& name) const {
 }
 
 void CFileVisitor::Import(const std::string& archivePath, const std::string& diskPath) {
+    // Nothing of an earlier walk holds, one that failed included.
     known_ = false;
+    visitedDirectory_ = nullptr;
     if (!diskPath.empty() && diskPath.back() == Platform::kNativeSeparator) {
         ImportDirectory(archivePath, diskPath);
         return;
@@ -118,6 +120,7 @@ void CFileVisitor::Import(const std::string& archivePath, const std::string& dis
 // disk tree cannot exhaust the call stack.
 void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::string& diskPath) {
     known_ = false;
+    visitedDirectory_ = nullptr;
     CPathString archiveString(archivePath, '/');
     CPathString diskString(diskPath, Platform::kNativeSeparator);
     std::set<DirIdentity> onPath;
