@@ -198,3 +198,11 @@ windows: check-mingw
 	$(CMAKE) -S . -B $(WIN_DIR) -DCMAKE_TOOLCHAIN_FILE=$(WIN_TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release \
 	  -DVELKO_WERROR=ON -DVELKO_TESTS=OFF
 	$(CMAKE) --build $(WIN_DIR) -j$(JOBS) --target trovel wendle
+
+# The unit tests built for Windows, then the end-to-end tests of the Linux
+# build run against the .exe files, then the same-bytes check, all under Wine.
+test-windows: check-mingw check-wine check-gtest windows
+	$(CMAKE) -S tests/windows -B $(WIN_TEST_DIR) -DCMAKE_TOOLCHAIN_FILE=$(WIN_TOOLCHAIN) \
+	  -DCMAKE_BUILD_TYPE=Release
+	$(CMAKE) --build $(WIN_TEST_DIR) -j$(JOBS)
+	$(WIN_ENV) $(CTEST) --test-dir $(WIN_TEST_DIR) --output-on-failure

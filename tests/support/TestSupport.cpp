@@ -2,44 +2,46 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <chrono>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <thread>
-
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace testsupport {
 
 TempDir::TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "velko-test-XXXXXX").string();
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()) == nullptr)
-        ADD_FAILURE() << "mkdtemp failed: " << std::strerror(errno);
-    path_ = buf.data();
+    // Only this process creates the name it picks: the creation fails for
+    // a name already taken, and another is tried.
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char name[32];
+        std::snprintf(name, sizeof name, "velko-test-%012llx",
+                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        std::error_code ec;
+        if (fs::create_directory(base / name, ec)) {
+            path_ = (base / name).generic_u8string();
+            return;
+        }
+    }
+    ADD_FAILURE() << "cannot create a temporary directory under " << base.string();
 }
 
 TempDir::~TempDir() {
     std::error_code ec;
     // Tests may leave read-only directories behind; make them writable first.
-    for (auto it = fs::recursive_directory_iterator(path_, ec);
+    for (auto it = fs::recursive_directory_iterator(fs::u8path(path_), ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
-    fs::remove_all(path_, ec);
+    fs::remove_all(fs::u8path(path_), ec);
 }
 
 std::string TempDir::operator/(const std::string& relative) const {
@@ -47,150 +49,47 @@ std::string TempDir::operator/(const std::string& relative) const {
 }
 
 CurrentDirectory::CurrentDirectory(const std::string& path)
-    : previous_(fs::current_path().string()) {
-    fs::current_path(path);
+    : previous_(fs::current_path().u8string()) {
+    fs::current_path(fs::u8path(path));
 }
 
 CurrentDirectory::~CurrentDirectory() {
     std::error_code ec;
-    fs::current_path(previous_, ec);
+    fs::current_path(fs::u8path(previous_), ec);
     if (ec)
         ADD_FAILURE() << "cannot go back to " << previous_ << ": " << ec.message();
 }
 
-Process::Process(const std::string& program, const std::vector<std::string>& args,
-                 const std::string& cwd) {
-    std::vector<std::string> argvStore;
-    if (const char* wrapper = std::getenv("VELKO_TEST_WRAPPER")) {
-        std::istringstream words(wrapper);
-        for (std::string word; words >> word;)
-            argvStore.push_back(word);
-    }
-    argvStore.push_back(program);
-    argvStore.insert(argvStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argvStore) {
-        command_ += (command_.empty() ? "" : " ") + a;
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
-    // Close-on-exec, so that another program started meanwhile does not
-    // hold these pipes open.
-    int outPipe[2], errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
-        ADD_FAILURE() << "pipe failed";
-        ended_ = true;
-        return;
-    }
-    pid_ = fork();
-    if (pid_ == 0) {
-        const int devnull = open("/dev/null", O_RDONLY);
-        dup2(devnull, 0);
-        dup2(outPipe[1], 1);
-        dup2(errPipe[1], 2);
-        if (chdir(cwd.c_str()) != 0)
-            _exit(126);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(outPipe[1]);
-    close(errPipe[1]);
-    out_ = outPipe[0];
-    err_ = errPipe[0];
-    if (pid_ < 0) {
-        ADD_FAILURE() << "fork failed";
-        ended_ = true;
-    }
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        ADD_FAILURE() << "cannot write " << path;
 }
 
-Process::~Process() {
-    if (!ended_) {
-        Kill();
-        Reap(0);
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    if (!in) {
+        ADD_FAILURE() << "cannot read " << path;
+        return std::string();
     }
-    for (int fd : {out_, err_})
-        if (fd >= 0)
-            close(fd);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
-bool Process::Reap(int flags) {
-    int status = 0;
-    pid_t got;
-    while ((got = waitpid(pid_, &status, flags)) < 0 && errno == EINTR) {
-    }
-    if (got != pid_)
-        return false;
-    if (WIFEXITED(status))
-        status_ = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status))
-        status_ = 128 + WTERMSIG(status);
-    else
-        return true; // stopped
-    ended_ = true;
-    return true;
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(fs::u8path(path), ec));
 }
 
-bool Process::Stop() {
-    if (ended_)
-        return false;
-    kill(pid_, SIGSTOP);
-    Reap(WUNTRACED);
-    return !ended_;
-}
-
-void Process::Continue() {
-    if (!ended_)
-        kill(pid_, SIGCONT);
-}
-
-void Process::Kill() {
-    if (!ended_)
-        kill(pid_, SIGKILL);
-}
-
-bool Process::Ended() {
-    if (!ended_)
-        Reap(WNOHANG);
-    return ended_;
-}
-
-RunResult Process::Wait(int timeoutSeconds) {
-    RunResult result;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    bool timedOut = false;
-    pollfd fds[2] = {{out_, POLLIN, 0}, {err_, POLLIN, 0}};
-    std::string* sinks[2] = {&result.out, &result.err};
-    // The pipes close when the program ends (or is killed).
-    while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (!timedOut && left.count() <= 0) {
-            timedOut = true;
-            Kill();
-        }
-        const int ready = poll(fds, 2, timedOut ? -1 : static_cast<int>(left.count()) + 1);
-        if (ready < 0 && errno != EINTR)
-            break;
-        for (int i = 0; i < 2 && ready > 0; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0)
-                continue;
-            char buf[65536];
-            const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-            if (n > 0) {
-                sinks[i]->append(buf, static_cast<std::size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-            }
-        }
-    }
-    out_ = err_ = -1;
-    while (!ended_ && Reap(0)) {
-    }
-    if (timedOut)
-        ADD_FAILURE() << command_ << ": still running after " << timeoutSeconds << " s, killed";
-    result.status = status_;
-    return result;
+std::int64_t FileSize(const std::string& path) {
+    std::error_code ec;
+    const fs::path name = fs::u8path(path);
+    if (!fs::is_regular_file(fs::symlink_status(name, ec)))
+        return -1;
+    const auto size = fs::file_size(name, ec);
+    return ec ? -1 : static_cast<std::int64_t>(size);
 }
 
 bool RunsUntil(Process& process, const std::function<bool()>& condition, int timeoutSeconds) {
@@ -205,53 +104,11 @@ bool RunsUntil(Process& process, const std::function<bool()>& condition, int tim
     return !process.Ended();
 }
 
-RunResult Run(const std::string& program, const std::vector<std::string>& args,
-              const std::string& cwd, int timeoutSeconds) {
-    return Process(program, args, cwd).Wait(timeoutSeconds);
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out)
-        ADD_FAILURE() << "cannot write " << path;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        ADD_FAILURE() << "cannot read " << path;
-        return std::string();
-    }
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool Exists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
-
-std::int64_t FileSize(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
-}
-
 void MakeDirs(const std::string& path) {
     std::error_code ec;
-    fs::create_directories(path, ec);
+    fs::create_directories(fs::u8path(path), ec);
     if (ec)
         ADD_FAILURE() << "cannot create " << path << ": " << ec.message();
-}
-
-void SetModTime(const std::string& path, std::int64_t seconds, long nanoseconds) {
-    struct timespec times[2];
-    times[0].tv_sec = static_cast<time_t>(seconds);
-    times[0].tv_nsec = nanoseconds;
-    times[1] = times[0];
-    if (utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
-        ADD_FAILURE() << "cannot set the time of " << path;
 }
 
 std::string Bytes(std::initializer_list<int> values) {

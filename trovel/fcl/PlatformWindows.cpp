@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <string>
 #include <utility>
 
 #include <windows.h>
@@ -172,10 +173,15 @@ bool StatusOfPath(const std::string& path, FileStatus& status, bool followLinks)
     return handle.Valid() && StatusOfHandle(handle.Get(), status, !followLinks);
 }
 
-bool SameFile(HANDLE a, HANDLE b) {
+// Whether the file open as `opened` is the one open as `named`. Wine
+// reports volume 0 for a file renamed while open, so that volume is taken
+// for any; the file index still tells files apart.
+bool SameFile(HANDLE opened, HANDLE named) {
     BY_HANDLE_FILE_INFORMATION first, second;
-    return ::GetFileInformationByHandle(a, &first) && ::GetFileInformationByHandle(b, &second)
-        && first.dwVolumeSerialNumber == second.dwVolumeSerialNumber
+    return ::GetFileInformationByHandle(opened, &first)
+        && ::GetFileInformationByHandle(named, &second)
+        && (first.dwVolumeSerialNumber == second.dwVolumeSerialNumber
+            || first.dwVolumeSerialNumber == 0)
         && first.nFileIndexHigh == second.nFileIndexHigh
         && first.nFileIndexLow == second.nFileIndexLow;
 }
@@ -218,6 +224,26 @@ bool Unlink(const std::string& path) {
     std::wstring wide;
     return Widen(path, wide) && !wide.empty()
         && IgnoringReadOnly(wide, [&] { return ::DeleteFileW(wide.c_str()) != 0; });
+}
+
+// Moves `source` over `target` while `target` is open (an edit run still
+// reads the members of the archive it replaces), which MoveFileEx refuses:
+// the open file may be renamed, so it moves aside first and its name is
+// deleted once the new file is in place; it goes when its last handle
+// closes. Only between the two moves is nothing at `target`; when the
+// second fails, the old file goes back.
+bool ReplaceOpenFile(const std::wstring& source, const std::wstring& target) {
+    const std::wstring aside = target + L".~" + std::to_wstring(::GetCurrentProcessId());
+    if (!::MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return false;
+    if (!::MoveFileExW(source.c_str(), target.c_str(), 0)) {
+        const DWORD error = ::GetLastError();
+        ::MoveFileExW(aside.c_str(), target.c_str(), 0);
+        ::SetLastError(error);
+        return false;
+    }
+    IgnoringReadOnly(aside, [&] { return ::DeleteFileW(aside.c_str()) != 0; });
+    return true;
 }
 
 bool TryLock(HANDLE handle) {
@@ -546,11 +572,16 @@ public:
 
     bool RenameReplace(const std::string& from, const std::string& to) override {
         std::wstring source, target;
-        return Widen(from, source) && Widen(to, target) && !source.empty() && !target.empty()
-            && IgnoringReadOnly(target, [&] {
-                   return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
-                       != 0;
-               });
+        if (!Widen(from, source) || !Widen(to, target) || source.empty() || target.empty())
+            return false;
+        if (IgnoringReadOnly(target, [&] {
+                return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
+                    != 0;
+            }))
+            return true;
+        const DWORD error = ::GetLastError();
+        return (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
+            && ReplaceOpenFile(source, target);
     }
 
     bool HardLink(const std::string& existing, const std::string& link) override {
