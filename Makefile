@@ -162,7 +162,7 @@ format-check:
 # the same-bytes check under Wine; `make package-windows` zips a release.
 WIN_DIR       ?= build-windows
 WIN_TEST_DIR  ?= $(WIN_DIR)/tests
-WIN_E2E_DIR   ?= $(WIN_DIR)/e2e
+WIN_PROGRAMS  ?= $(WIN_DIR)/programs
 WIN_TOOLCHAIN ?= $(CURDIR)/cmake/mingw-w64-x86_64.cmake
 MINGW_CXX     ?= x86_64-w64-mingw32-g++-posix
 WINE          ?= wine
@@ -206,3 +206,14 @@ test-windows: check-mingw check-wine check-gtest windows
 	  -DCMAKE_BUILD_TYPE=Release
 	$(CMAKE) --build $(WIN_TEST_DIR) -j$(JOBS)
 	$(WIN_ENV) $(CTEST) --test-dir $(WIN_TEST_DIR) --output-on-failure
+	$(CMAKE) -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKO_WERROR=ON
+	$(CMAKE) --build $(BUILD_DIR) -j$(JOBS) --target trovel trovel_e2e wendle_e2e
+	mkdir -p $(WIN_PROGRAMS)
+	for p in trovel wendle; do \
+	  printf '#!/bin/sh\nexec %s %s "$$@"\n' '$(WINE)' '$(CURDIR)/$(WIN_DIR)/'$$p.exe >$(WIN_PROGRAMS)/$$p; \
+	  chmod +x $(WIN_PROGRAMS)/$$p; \
+	done
+	$(WIN_ENV) VELKO_WINDOWS_PROGRAMS=$(CURDIR)/$(WIN_PROGRAMS) $(CTEST) --test-dir $(BUILD_DIR) \
+	  --output-on-failure -j$(JOBS) -R '^(Trovel|Wendle(Archive|Boundary|CommandLine))[.]' \
+	  -E "^($$(grep -v '^#' tests/windows/e2e_excluded.txt | paste -sd'|'))$$"
+	$(WIN_ENV) tests/windows/same_bytes.sh $(BUILD_DIR)/trovel $(WIN_DIR)/trovel.exe

@@ -19,6 +19,9 @@ protected:
 
     // Runs the program with `args` in the directory and waits for it.
     RunResult Run(const std::vector<std::string>& args) const;
+    // Whether the program run is the Windows build (see ProgramTest.cpp),
+    // for the few expectations that follow the host.
+    static bool RunsWindowsProgram();
     // Writes `bytes` to `rel`, making the directories above it; with
     // `time`, dates it `time` seconds after 1970.
     void Write(const std::string& rel, const std::string& bytes) const;
