@@ -217,3 +217,16 @@ test-windows: check-mingw check-wine check-gtest windows
 	  --output-on-failure -j$(JOBS) -R '^(Trovel|Wendle(Archive|Boundary|CommandLine))[.]' \
 	  -E "^($$(grep -v '^#' tests/windows/e2e_excluded.txt | paste -sd'|'))$$"
 	$(WIN_ENV) tests/windows/same_bytes.sh $(BUILD_DIR)/trovel $(WIN_DIR)/trovel.exe
+
+# A release zip: both programs, the manual pages rendered as text (those in
+# docs/man, when there are any), the other manuals and the README.
+package-windows: windows
+	rm -rf $(WIN_DIR)/package $(WIN_PACKAGE)
+	mkdir -p $(WIN_DIR)/package/velko-tools
+	cp $(WIN_DIR)/trovel.exe $(WIN_DIR)/wendle.exe README.md docs/*.md $(WIN_DIR)/package/velko-tools/
+	for page in docs/man/*.1; do \
+	  [ -e "$$page" ] || continue; \
+	  groff -man -Tutf8 -P-cbou "$$page" >$(WIN_DIR)/package/velko-tools/$$(basename "$$page" .1).txt; \
+	done
+	cd $(WIN_DIR)/package && zip -qr -X ../$(notdir $(WIN_PACKAGE)) velko-tools
+	@echo "Windows release: $(WIN_PACKAGE)"
