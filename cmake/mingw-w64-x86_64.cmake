@@ -17,6 +17,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# <windows.h> without its rarely used parts and its min and max macros.
+set(CMAKE_CXX_FLAGS_INIT "-DWIN32_LEAN_AND_MEAN -DNOMINMAX")
 
 # Programs built here run under Wine when run from the build (tests).
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

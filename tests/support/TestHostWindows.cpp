@@ -1,8 +1,5 @@
 // What the unit tests ask of a Windows host: file times. Programs are not
 // run from a test there; the end-to-end tests run on the build machine.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>

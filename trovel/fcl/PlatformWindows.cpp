@@ -1,12 +1,5 @@
 // The disk and the host facts on Windows. Names are UTF-8 inside the
 // program and go to the wide-character API; every position is 64-bit.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-
 #include "fcl/Disk.h"
 #include "fcl/FileName.h"
 #include "fcl/Platform.h"

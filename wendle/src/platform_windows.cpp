@@ -1,16 +1,8 @@
 // wendle's host part on Windows: paths are UTF-8 inside the program and go
 // to the wide-character API; positions are 64-bit.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-
 #include "platform.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -101,13 +93,12 @@ DWORD transfer_size(std::size_t count) {
     return static_cast<DWORD>(std::min<std::size_t>(count, std::size_t{1} << 30));
 }
 
-// Bytes written are gathered up to this many and handed on together; copies
-// read straight into the same buffer.
-constexpr std::size_t write_buffer_size = 256 * 1024;
+// Copies move their bytes through a buffer this big, allocated at the first.
+constexpr std::size_t copy_buffer_size = 256 * 1024;
 
 // An open file. The position is kept here and every transfer on a disk file
-// names its offset; writes are gathered in a buffer that is allocated at the
-// first write.
+// names its offset. Writes go straight to the system: wendle gathers its
+// small fields itself, and its wave data comes by copies in large pieces.
 class windows_file : public disk_file {
 public:
     windows_file(HANDLE handle, bool writable)
@@ -123,9 +114,8 @@ public:
     io_result read(void* buffer, std::size_t count) override {
         io_result result;
         DWORD got = 0;
-        if (!flush_buffer()
-            || (!::ReadFile(handle_, buffer, transfer_size(count), &got, at(position_))
-                && ::GetLastError() != ERROR_HANDLE_EOF && ::GetLastError() != ERROR_BROKEN_PIPE)) {
+        if (!::ReadFile(handle_, buffer, transfer_size(count), &got, at())
+            && ::GetLastError() != ERROR_HANDLE_EOF) {
             result.status = io_status::failed;
             return result;
         }
@@ -136,49 +126,37 @@ public:
 
     io_result write(const void* data, std::size_t count) override {
         io_result result;
-        if (!writable_ || (count > write_buffer_size - pending_ && !flush_buffer())) {
+        DWORD put = 0;
+        if (!writable_ || !::WriteFile(handle_, data, transfer_size(count), &put, at())) {
+            failed_ = failed_ || writable_;
             result.status = io_status::failed;
             return result;
         }
-        if (count >= write_buffer_size) {
-            // Nothing is gathered now: a large write goes out as it is.
-            DWORD put = 0;
-            if (!::WriteFile(handle_, data, transfer_size(count), &put, at(position_))) {
-                failed_ = true;
-                result.status = io_status::failed;
-                return result;
-            }
-            result.count = put;
-            position_ += put;
-            return result;
-        }
-        allocate_buffer();
-        std::memcpy(buffer_.get() + pending_, data, count);
-        pending_ += count;
-        result.count = count;
+        result.count = put;
+        position_ += put;
         return result;
     }
 
     copy_result copy_from(disk_file& source, std::size_t count) override {
         copy_result result;
-        if (!writable_ || (pending_ == write_buffer_size && !flush_buffer())) {
-            result.write = io_status::failed;
-            return result;
-        }
-        allocate_buffer();
-        const io_result read =
-            source.read(buffer_.get() + pending_, std::min(count, write_buffer_size - pending_));
-        result.count = read.count;
+        if (!buffer_)
+            buffer_ = std::make_unique<unsigned char[]>(copy_buffer_size);
+        const io_result read = source.read(buffer_.get(), std::min(count, copy_buffer_size));
         result.read = read.status;
-        pending_ += read.count;
-        if (pending_ == write_buffer_size && !flush_buffer())
-            result.write = io_status::failed;
+        for (std::size_t done = 0; done < read.count;) {
+            const io_result put = write(buffer_.get() + done, read.count - done);
+            if (put.status == io_status::failed || put.count == 0) {
+                result.write = io_status::failed;
+                break;
+            }
+            done += put.count;
+            result.count = done;
+        }
         return result;
     }
 
     bool seek(std::uint64_t position) override {
-        if (!flush_buffer()
-            || position > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+        if (position > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
             return false;
         position_ = position;
         return true;
@@ -187,24 +165,23 @@ public:
     // A device keeps no position: like /dev/null on POSIX hosts, it is
     // always at its start.
     bool tell(std::uint64_t& position) override {
-        position = seekable_ ? position_ + pending_ : 0;
+        position = seekable_ ? position_ : 0;
         return true;
     }
 
-    bool flush() override { return flush_buffer() && !failed_; }
+    bool flush() override { return !failed_; }
 
     bool close() override {
         if (handle_ == INVALID_HANDLE_VALUE)
             return false;
-        const bool flushed = flush();
         const HANDLE handle = handle_;
         handle_ = INVALID_HANDLE_VALUE;
-        return ::CloseHandle(handle) != 0 && flushed;
+        return ::CloseHandle(handle) != 0 && !failed_;
     }
 
     bool status(file_status& status) override {
         BY_HANDLE_FILE_INFORMATION info;
-        if (!flush_buffer() || !::GetFileInformationByHandle(handle_, &info))
+        if (!::GetFileInformationByHandle(handle_, &info))
             return false;
         status.last_write = time_of(info.ftLastWriteTime);
         status.length = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
@@ -214,49 +191,23 @@ public:
     }
 
 private:
-    // The offset of a transfer: only disk files take one.
-    OVERLAPPED* at(std::uint64_t position) {
+    // The offset of a transfer at the position: only disk files take one.
+    OVERLAPPED* at() {
         if (!seekable_)
             return nullptr;
         overlapped_ = OVERLAPPED{};
-        overlapped_.Offset = static_cast<DWORD>(position);
-        overlapped_.OffsetHigh = static_cast<DWORD>(position >> 32);
+        overlapped_.Offset = static_cast<DWORD>(position_);
+        overlapped_.OffsetHigh = static_cast<DWORD>(position_ >> 32);
         return &overlapped_;
-    }
-
-    void allocate_buffer() {
-        if (!buffer_)
-            buffer_ = std::make_unique<unsigned char[]>(write_buffer_size);
-    }
-
-    // Writes out the gathered bytes, continuing short writes; false when
-    // that failed. Bytes that could not be written are dropped, and the file
-    // reports the failure when flushed or closed.
-    bool flush_buffer() {
-        const std::size_t pending = pending_;
-        pending_ = 0;
-        for (std::size_t done = 0; done < pending;) {
-            DWORD put = 0;
-            if (!::WriteFile(handle_, buffer_.get() + done, transfer_size(pending - done), &put,
-                             at(position_))
-                || put == 0) {
-                failed_ = true;
-                return false;
-            }
-            done += put;
-            position_ += put;
-        }
-        return true;
     }
 
     HANDLE handle_;
     bool seekable_;
     bool writable_;
-    // Where the gathered bytes go; the file's position is past them.
     std::uint64_t position_ = 0;
     OVERLAPPED overlapped_{};
     std::unique_ptr<unsigned char[]> buffer_;
-    std::size_t pending_ = 0;
+    // A write failed: the file reports it when flushed or closed.
     bool failed_ = false;
 };
 
