@@ -81,6 +81,13 @@ for sort in "" -s; do
     rm -f linux.kpak windows.kpak linux.kpix windows.kpix
 done
 
+# A name past ASCII given on the command line reaches both alike.
+operand=$(printf 'assets/\303\251t\303\251.bin')
+for host in linux windows; do
+    run "$host" -c "$host.kpak" "$operand" >/dev/null || fail "$host -c of a UTF-8 operand failed"
+done
+cmp -s linux.kpak windows.kpak || fail "archives of a UTF-8 operand differ"
+
 if [ "$failures" -ne 0 ]; then
     echo "same bytes: $failures failure(s)" >&2
     exit 1
