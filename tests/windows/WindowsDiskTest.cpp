@@ -97,6 +97,7 @@ TEST_F(WindowsDiskTest, LockedCreationRefusesALiveWriterAndReplacesLeftovers) {
     auto live = disk.Open(P("t.tmp"), OpenMode::CreateLocked);
     ASSERT_TRUE(live);
     ASSERT_TRUE(WriteAll(*live, "live", 4));
+    ASSERT_TRUE(live->SetPermissions(0444));
     ASSERT_TRUE(live->Close());
     // Closed but not gone: the lock holds, yet the file can be read and
     // renamed.
@@ -104,7 +105,8 @@ TEST_F(WindowsDiskTest, LockedCreationRefusesALiveWriterAndReplacesLeftovers) {
     EXPECT_EQ(ReadFile(P("t.tmp")), "live");
     EXPECT_TRUE(live->IsAt(P("t.tmp")));
     live.reset();
-    // The dead writer's leftover goes; a directory in the way stays.
+    // The dead writer's leftover goes, read-only too; a directory in the way
+    // stays.
     auto next = disk.Open(P("t.tmp"), OpenMode::CreateLocked);
     ASSERT_TRUE(next);
     ASSERT_TRUE(WriteAll(*next, "n", 1));

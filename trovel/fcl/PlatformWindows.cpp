@@ -264,6 +264,29 @@ HANDLE CreateNew(const std::string& path) {
                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL);
 }
 
+// Deletes the file open as `handle` once it is closed; a read-only file
+// (the leftover of a run that saved over a read-only archive) loses that
+// attribute first.
+bool DeleteOpenFile(HANDLE handle) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    const auto mark = [&] {
+        return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                            sizeof disposition)
+            != 0;
+    };
+    if (mark())
+        return true;
+    FILE_BASIC_INFO basic;
+    if (!::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)
+        || !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    basic.FileAttributes &= ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (basic.FileAttributes == 0)
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic) && mark();
+}
+
 // OpenMode::CreateLocked, round by round as on POSIX hosts: either the file
 // is created and locked, or what was in the way is cleared away. A leftover
 // is deleted through the handle that holds its lock, so only that file goes,
@@ -297,8 +320,8 @@ HANDLE CreateLocked(const std::string& path) {
                 return INVALID_HANDLE_VALUE;
             continue;
         }
-        CHandle probe(OpenHandle(path, GENERIC_READ | DELETE, kShareAll, OPEN_EXISTING,
-                                 FILE_FLAG_OPEN_REPARSE_POINT));
+        CHandle probe(OpenHandle(path, GENERIC_READ | DELETE | FILE_WRITE_ATTRIBUTES, kShareAll,
+                                 OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT));
         if (!probe.Valid()) {
             if (::GetLastError() == ERROR_FILE_NOT_FOUND)
                 continue;
@@ -307,10 +330,7 @@ HANDLE CreateLocked(const std::string& path) {
         // A live writer holds its lock until its file has left the name.
         if (!TryLock(probe.Get()))
             return INVALID_HANDLE_VALUE;
-        FILE_DISPOSITION_INFO disposition{};
-        disposition.DeleteFile = TRUE;
-        if (!::SetFileInformationByHandle(probe.Get(), FileDispositionInfo, &disposition,
-                                          sizeof disposition))
+        if (!DeleteOpenFile(probe.Get()))
             return INVALID_HANDLE_VALUE;
     }
     return INVALID_HANDLE_VALUE;
