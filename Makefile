@@ -214,7 +214,7 @@ test-windows: check-mingw check-wine check-gtest windows
 	  chmod +x $(WIN_PROGRAMS)/$$p; \
 	done
 	$(WIN_ENV) VELKO_WINDOWS_PROGRAMS=$(CURDIR)/$(WIN_PROGRAMS) $(CTEST) --test-dir $(BUILD_DIR) \
-	  --output-on-failure -j$(JOBS) -R '^(Trovel[A-Za-z]*|Wendle(Archive|Boundary|CommandLine))[.]' \
+	  --output-on-failure -j$(JOBS) -R '^(Trovel(Archive|Boundary|CommandLine|Edit|Save|Script)|Wendle(Archive|Boundary|CommandLine))[.]' \
 	  -E "^($$(grep -v '^#' tests/windows/e2e_excluded.txt | paste -sd'|'))$$"
 	$(WIN_ENV) tests/windows/same_bytes.sh $(BUILD_DIR)/trovel $(WIN_DIR)/trovel.exe
 

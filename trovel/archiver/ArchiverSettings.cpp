@@ -3,6 +3,7 @@
 #include "fcl/Console.h"
 #include "fcl/Path.h"
 #include "fcl/PathTokenizer.h"
+#include "fcl/Platform.h"
 #include "fcl/Text.h"
 
 namespace {
@@ -77,10 +78,11 @@ bool IsValueLetter(char c) {
     return c == 'A' || c == 'D' || c == 'E' || c == 'P' || c == 'S';
 }
 
-// Disk paths typed by the user use "/" inside the program; a "\" typed on a
-// POSIX host is taken as a separator.
+// Disk paths typed by the user use the host's separator inside the program:
+// on a POSIX host a "\" is taken as a separator too, on Windows a "/".
 std::string DiskPathArgument(std::string text) {
-    return XALFcl::ReplaceChar(text, '\\', '/');
+    const char native = XALFcl::Platform::kNativeSeparator;
+    return XALFcl::ReplaceChar(text, native == '/' ? '\\' : '/', native);
 }
 
 // Reads an integer literal with automatic base (decimal, 0x hexadecimal, 0
