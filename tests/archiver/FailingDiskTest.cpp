@@ -298,3 +298,41 @@ TEST(FailingDisk, ReplaceMakesANewArchiveWhereNoneIs) {
 }
 
 } // namespace
+
+// Compare reads the archive and every disk file: a read that fails, or that
+// ends before the size the file had when it was opened, is an error naming
+// the file read, never a difference.
+TEST(FailingDisk, CompareReportsAFailedOrShortReadAsAnError) {
+    using Op = CMemoryDisk::Op;
+    using Fault = CMemoryDisk::Fault;
+    CMemoryDisk clean;
+    Prepare(clean);
+    ASSERT_EQ(RunTrovel(clean, {"-c", "arc", "src"}).status, 0);
+    const std::uint64_t before = clean.Calls(Op::Read);
+    const testsupport::RunResult same = RunTrovel(clean, {"-p", "arc", "src"});
+    ASSERT_EQ(same.status, 0);
+    ASSERT_EQ(same.out.find("different"), std::string::npos);
+    const std::uint64_t reads = clean.Calls(Op::Read) - before;
+    // A short read of the archive's own header or structure shows as a file
+    // that is no archive, or a broken one.
+    const std::regex message("arc\\.kpak: (Cannot load file|Not a Quorvane VELKO-System archive|"
+                             "Invalid archive)\\.\n|src/[a-z/]+\\.bin: Cannot load file\\.\n");
+    for (std::uint64_t n = 1; n <= reads; ++n) {
+        for (const Fault fault : {Fault::Error, Fault::EndOfFile}) {
+            SCOPED_TRACE(testing::Message()
+                         << "read " << n << " fault " << static_cast<int>(fault));
+            CMemoryDisk disk;
+            Prepare(disk);
+            ASSERT_EQ(RunTrovel(disk, {"-c", "arc", "src"}).status, 0);
+            disk.FailAt(disk.Calls(Op::Read) + n, Op::Read, fault);
+            const testsupport::RunResult run = RunTrovel(disk, {"-p", "arc", "src"});
+            EXPECT_TRUE(disk.Failed());
+            // An end met where the file ends anyway changes nothing.
+            if (run.status != 0 || fault == Fault::Error) {
+                EXPECT_EQ(run.status, 1);
+                EXPECT_TRUE(std::regex_match(run.err, message)) << run.err;
+            }
+            EXPECT_EQ(run.out.find("different"), std::string::npos) << run.out;
+        }
+    }
+}
