@@ -17,17 +17,6 @@
 
 namespace XALArc {
 
-namespace {
-
-std::string Fold(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded)
-        c = XALFcl::ToAsciiLower(c);
-    return folded;
-}
-
-} // namespace
-
 CArcEntry::CArcEntry(std::string name_, std::uint8_t type_) : name(std::move(name_)), type(type_) {}
 
 CFileEntry* CArcEntry::AsFile() {
@@ -69,23 +58,29 @@ void CDirEntry::Insert(CArcEntry* entry) {
     else
         entries.InsertBefore(at->second, entry);
     risers_.emplace_hint(at, entry->name, entry);
-    byFoldedName_.emplace(Fold(entry->name), entry);
+    byFoldedName_.Add(entry);
 }
 
-// While the risers are known, the last of them holds the greatest name.
+// While the risers are known, the last of them holds the greatest name. An
+// unsorted directory leaves them to be found when it needs them.
 void CDirEntry::Append(CArcEntry* entry) {
-    if (!risersStale_ && (risers_.empty() || risers_.rbegin()->first < entry->name))
+    if (!sorted) {
+        if (!risersStale_) {
+            risers_.clear();
+            risersStale_ = true;
+        }
+    } else if (!risersStale_ && (risers_.empty() || risers_.rbegin()->first < entry->name)) {
         risers_.emplace_hint(risers_.end(), entry->name, entry);
+    }
     entries.Append(entry);
-    byFoldedName_.emplace(Fold(entry->name), entry);
+    byFoldedName_.Add(entry);
 }
 
 void CDirEntry::Unlink(CArcEntry* entry) {
     CArcEntry* next = entries.Next(entry);
     entries.Remove(entry);
-    if (!byFoldedName_.empty())
-        byFoldedName_.erase(Fold(entry->name));
-    if (IsRiser(entry)) {
+    byFoldedName_.Remove(entry->name);
+    if (!risersStale_ && IsRiser(entry)) {
         risers_.erase(entry->name);
         if (next != nullptr && !IsRiser(next))
             risersStale_ = true;
@@ -97,7 +92,7 @@ void CDirEntry::Unlink(CArcEntry* entry) {
 }
 
 void CDirEntry::DropIndexes() {
-    byFoldedName_.clear();
+    byFoldedName_.Clear();
     risers_.clear();
     risersStale_ = false;
 }
@@ -117,7 +112,7 @@ void CDirEntry::FindRisers() {
 }
 
 void CDirEntry::Reserve(std::size_t count) {
-    byFoldedName_.reserve(byFoldedName_.size() + count);
+    byFoldedName_.Reserve(count);
 }
 
 bool CDirEntry::SetSorted(bool flag) {
@@ -137,8 +132,7 @@ CArcEntry* CDirEntry::Lookup(const std::string& component) {
     }
     if (component.empty())
         return nullptr;
-    const auto found = byFoldedName_.find(Fold(component));
-    return found == byFoldedName_.end() ? nullptr : found->second;
+    return byFoldedName_.Find(component);
 }
 
 CDirEntry* CDirEntry::LookupDirectory(const std::string& component) {
@@ -299,10 +293,16 @@ void CDirEntry::SortByName() {
             if (child->IsDirectory())
                 pending.push_back(static_cast<CDirEntry*>(child));
         }
+        const auto byName = [](const CArcEntry* a, const CArcEntry* b) {
+            return a->name < b->name;
+        };
         if (!dir->risersStale_ && dir->risers_.size() == children.size())
             continue;
-        std::sort(children.begin(), children.end(),
-                  [](const CArcEntry* a, const CArcEntry* b) { return a->name < b->name; });
+        if (std::is_sorted(children.begin(), children.end(), byName)) {
+            dir->FindRisers();
+            continue;
+        }
+        std::sort(children.begin(), children.end(), byName);
         for (CArcEntry* child : children)
             dir->entries.Remove(child);
         for (CArcEntry* child : children)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arc/FoldedIndex.h"
 #include "fcl/List.h"
 #include "fcl/PathTokenizer.h"
 
@@ -8,7 +9,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 namespace XALFcl {
@@ -111,14 +111,15 @@ private:
     void DropIndexes();
     void FindRisers();
 
-    // Lower-cased name -> child.
-    std::unordered_map<std::string, CArcEntry*> byFoldedName_;
+    // The children by their names without regard to case.
+    CFoldedIndex byFoldedName_;
     // By name, the children whose names are greater (unsigned bytes) than
     // that of every child before them in the list. The first child in list
     // order whose name is not less than a given one is always one of these,
     // the least such, so sorted insertion finds its place without scanning
     // the list even when the list is out of name order. While the list is in
-    // name order every child is a riser.
+    // name order every child is a riser. Only a sorted directory keeps them
+    // up to date as children come; another finds them when it needs them.
     std::map<std::string, CArcEntry*> risers_;
     // Removing a riser can turn the children up to the next riser into
     // risers; they are found again before the next sorted insertion.
