@@ -32,12 +32,14 @@ std::vector<std::string> Names(const std::string& directory) {
 
 TEST(FileFinderTest, EnumeratesDotsFirstThenNamesIgnoringCaseThenByRawBytes) {
     TempDir dir;
-    for (const char* name : {"b.bin", "_x.bin", "A.bin", "a_.bin", "Z.bin", "a.bin", "!bang",
-                             "\xC3\xA9t\xC3\xA9", "a"})
+    for (const char* name :
+         {"b.bin", "_x.bin", "A.bin", "a_.bin", "Z.bin", "a.bin", "!bang", "\xC3\xA9t\xC3\xA9", "a",
+          "longname_B", "LONGNAME_a", "longname", "longname_a"})
         WriteFile(dir / name, "");
     EXPECT_EQ(Names(dir.path()),
               (std::vector<std::string>{".", "..", "!bang", "a", "A.bin", "a.bin", "a_.bin",
-                                        "b.bin", "Z.bin", "_x.bin", "\xC3\xA9t\xC3\xA9"}));
+                                        "b.bin", "longname", "LONGNAME_a", "longname_a",
+                                        "longname_B", "Z.bin", "_x.bin", "\xC3\xA9t\xC3\xA9"}));
 }
 
 TEST(FileFinderTest, EmptyDirectoryYieldsOnlyTheDotsAndStaysExhausted) {

@@ -90,7 +90,7 @@ CFileVisitor::CFileVisitor(CArchive* archive_, const std::vector<std::string>* e
 void CFileVisitor::EnterDirectory(const std::string&) {}
 
 bool CFileVisitor::IsExcluded(const std::string& name) const {
-    if (name == "." || name == "..")
+    if (name.size() <= 2 && (name == "." || name == ".."))
         return true;
     return excludes != nullptr
         && std::find(excludes->begin(), excludes->end(), name) != excludes->end();

@@ -243,6 +243,18 @@ void CFile::PutChar(std::uint8_t byte) {
     buffer_[next_++] = byte;
 }
 
+void CFile::PutBytes(const std::uint8_t* bytes, std::size_t count) {
+    Require(true, CFileException::kCannotWrite);
+    if (count > kWriteBufferSize - next_) {
+        for (std::size_t i = 0; i < count; ++i)
+            PutChar(bytes[i]);
+        return;
+    }
+    Reserve(count);
+    std::memcpy(buffer_.data() + next_, bytes, count);
+    next_ += count;
+}
+
 std::int64_t CFile::Seek(std::int64_t offset, int origin) {
     if (!open_)
         throw CFileException(CFileException::kCannotSeek, name_);

@@ -61,6 +61,9 @@ public:
     // The next byte (0..255), or -1 at end of file.
     int GetChar();
     void PutChar(std::uint8_t byte);
+    // The bytes as PutChar would put them one after another: the buffer goes
+    // to the disk only when a byte finds it full.
+    void PutBytes(const std::uint8_t* bytes, std::size_t count);
     // Origins SEEK_SET, SEEK_CUR, SEEK_END; returns the new position.
     std::int64_t Seek(std::int64_t offset, int origin);
     std::int64_t Tell();

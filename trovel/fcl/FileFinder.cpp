@@ -5,6 +5,7 @@
 #include "fcl/Text.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace XALFcl {
@@ -82,20 +83,27 @@ void CFileFinder::Take(std::vector<DirectoryName>& names, bool withTimes, Status
 
 // The CompareNames order of a large directory costs one upper-cased key per
 // name rather than a case mapping per compared byte, and the sort moves
-// small records rather than names.
+// small records rather than names. The key's first eight bytes, packed
+// most significant first, settle most comparisons without reaching the
+// strings.
 void CFileFinder::SortEntries() {
     struct Key {
-        std::string folded;
+        std::uint64_t head;
         int rank;
         std::size_t index;
+        std::string folded;
     };
     std::vector<Key> keys;
     keys.reserve(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         std::string folded = entries_[i].name;
-        for (char& c : folded)
-            c = ToAsciiUpper(c);
-        keys.push_back({std::move(folded), Rank(entries_[i].name), i});
+        std::uint64_t head = 0;
+        for (std::size_t j = 0; j < folded.size(); ++j) {
+            folded[j] = ToAsciiUpper(folded[j]);
+            if (j < 8)
+                head |= std::uint64_t{static_cast<unsigned char>(folded[j])} << (56 - 8 * j);
+        }
+        keys.push_back({head, Rank(entries_[i].name), i, std::move(folded)});
     }
     std::vector<const Key*> order;
     order.reserve(keys.size());
@@ -104,6 +112,10 @@ void CFileFinder::SortEntries() {
     std::sort(order.begin(), order.end(), [&](const Key* a, const Key* b) {
         if (a->rank != b->rank)
             return a->rank < b->rank;
+        // A shorter name's zero padding sorts it first, as the full
+        // comparison does; equal heads leave it to that comparison.
+        if (a->head != b->head)
+            return a->head < b->head;
         // std::string compares as unsigned bytes, as CompareNames does.
         const int folded = a->folded.compare(b->folded);
         if (folded != 0)

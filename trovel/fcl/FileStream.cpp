@@ -102,8 +102,7 @@ void CFileOutputStream::Write(const void* buffer, std::uint64_t count) {
 
 void CFileOutputStream::WriteBytes(const std::uint8_t* bytes, int width) {
     try {
-        for (int i = 0; i < width; ++i)
-            file_.PutChar(bytes[i]);
+        file_.PutBytes(bytes, static_cast<std::size_t>(width));
     } catch (const CFileException&) {
         state |= kFailure;
         throw;
