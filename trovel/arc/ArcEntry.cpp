@@ -537,11 +537,12 @@ bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
     std::optional<XALFcl::CFile> opened;
     XALFcl::CFile* source = disk_ != nullptr ? &OpenSource(opened) : nullptr;
     const std::uint64_t chunkSize = std::min(size, CArchiveImage::kChunkSize);
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(chunkSize));
-    std::vector<std::uint8_t> stored;
+    // Left uninitialised: every byte compared has been read first.
+    const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[chunkSize]);
+    std::unique_ptr<std::uint8_t[]> stored;
     for (std::uint64_t done = 0; done < size;) {
         const std::uint64_t chunk = std::min(size - done, chunkSize);
-        stream.Read(block.data(), chunk);
+        stream.Read(block.get(), chunk);
         if (stream.state & XALFcl::CIosBase::kEndOfData)
             return false;
         // A small member of the archive is compared where the image holds it.
@@ -551,11 +552,12 @@ bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
         else if (source == nullptr)
             expected = bytes_.data() + done;
         if (expected == nullptr) {
-            stored.resize(block.size());
-            ReadPiece(source, done, stored.data(), chunk);
-            expected = stored.data();
+            if (stored == nullptr)
+                stored.reset(new std::uint8_t[chunkSize]);
+            ReadPiece(source, done, stored.get(), chunk);
+            expected = stored.get();
         }
-        if (std::memcmp(block.data(), expected, static_cast<std::size_t>(chunk)) != 0)
+        if (std::memcmp(block.get(), expected, static_cast<std::size_t>(chunk)) != 0)
             return false;
         done += chunk;
     }

@@ -100,7 +100,7 @@ void CFile::Close() {
         handle_->Close();
     }
     handle_.reset();
-    std::vector<std::uint8_t>().swap(buffer_);
+    decltype(buffer_)().swap(buffer_);
     next_ = 0;
     open_ = false;
     name_.clear();
@@ -112,7 +112,7 @@ void CFile::Finish() {
     const bool drained = !writing_ || Drain();
     const bool closed = handle_->Close();
     open_ = false;
-    std::vector<std::uint8_t>().swap(buffer_);
+    decltype(buffer_)().swap(buffer_);
     next_ = 0;
     std::string subject;
     subject.swap(name_);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fcl/Disk.h"
+#include "fcl/RawAllocator.h"
 
 #include <cstdint>
 #include <memory>
@@ -102,7 +103,7 @@ private:
     // Reading: the bytes [next_, buffer_.size()) are still unread. Writing:
     // the bytes [0, next_) are not yet handed to the disk. Allocated on first
     // use.
-    std::vector<std::uint8_t> buffer_;
+    std::vector<std::uint8_t, CRawAllocator<std::uint8_t>> buffer_;
     std::size_t next_ = 0;
 };
 
