@@ -264,3 +264,43 @@ TEST(ArchiveTree, ManyFilesInOneDirectoryStayFast) {
 }
 
 } // namespace
+
+namespace {
+
+// A directory filled while its sorting is deferred ends in the order that
+// sorted insertion gives, whatever came and went meanwhile, and its
+// subdirectories still sort as they are filled.
+TEST(ArchiveTree, DeferredSortingEndsInTheOrderOfSortedInsertion) {
+    std::mt19937 random(99);
+    for (int round = 0; round < 300; ++round) {
+        CArchive plain(true);
+        CArchive deferred(true);
+        deferred.root.DeferSorting();
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i) {
+            std::string name;
+            for (int length = 1 + static_cast<int>(random() % 4); length > 0; --length)
+                name += "aBb_\xE9"[random() % 5];
+            if (plain.FindEntry("/" + name) != nullptr)
+                continue;
+            const bool twoFiles = random() % 5 == 0;
+            for (CArchive* archive : {&plain, &deferred}) {
+                if (twoFiles)
+                    archive->CreateFile("/" + name + "/z");
+                archive->CreateFile("/" + name + "/" + name);
+            }
+            if (random() % 6 == 0) {
+                delete plain.FindEntry("/" + name);
+                delete deferred.FindEntry("/" + name);
+            }
+        }
+        deferred.root.ResumeSorting();
+        ASSERT_EQ(ChildNames(deferred.root), ChildNames(plain.root)) << "round " << round;
+        for (CArcEntry* child = plain.root.entries.First(); child != nullptr;
+             child = plain.root.entries.Next(child))
+            ASSERT_EQ(ChildNames(*deferred.FindEntry("/" + child->name)->AsDirectory()),
+                      ChildNames(*child->AsDirectory()));
+    }
+}
+
+} // namespace

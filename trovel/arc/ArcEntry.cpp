@@ -46,7 +46,7 @@ CDirEntry::~CDirEntry() {
 // new child then exceeds every child before it, and the one it went before
 // (a greater name, names being distinct) stays a riser.
 void CDirEntry::Insert(CArcEntry* entry) {
-    if (!sorted) {
+    if (!sorted || deferred_) {
         Append(entry);
         return;
     }
@@ -64,7 +64,7 @@ void CDirEntry::Insert(CArcEntry* entry) {
 // While the risers are known, the last of them holds the greatest name. An
 // unsorted directory leaves them to be found when it needs them.
 void CDirEntry::Append(CArcEntry* entry) {
-    if (!sorted) {
+    if (!sorted || deferred_) {
         if (!risersStale_) {
             risers_.clear();
             risersStale_ = true;
@@ -120,6 +120,73 @@ bool CDirEntry::SetSorted(bool flag) {
         return false;
     sorted = flag;
     return true;
+}
+
+void CDirEntry::DeferSorting() {
+    deferred_ = sorted && entries.Empty();
+}
+
+namespace {
+
+const std::string& NameOf(XALFcl::CBaseLink* link) {
+    return CEntryList::Owner(link)->name;
+}
+
+} // namespace
+
+// A bottom-up merge sort of the links in place, with runs of doubling
+// width; the prev links and the sentinel are set again at the end.
+void CDirEntry::ResumeSorting() noexcept {
+    if (!deferred_)
+        return;
+    deferred_ = false;
+    risers_.clear();
+    risersStale_ = true;
+    if (entries.Empty())
+        return;
+    XALFcl::CBaseLink* sentinel = entries.End();
+    XALFcl::CBaseLink* chain = sentinel->next;
+    sentinel->prev->next = nullptr;
+    for (std::size_t width = 1;; width *= 2) {
+        XALFcl::CBaseLink* p = chain;
+        XALFcl::CBaseLink* tail = nullptr;
+        chain = nullptr;
+        std::size_t merges = 0;
+        while (p != nullptr) {
+            ++merges;
+            XALFcl::CBaseLink* q = p;
+            std::size_t pCount = 0;
+            for (; pCount < width && q != nullptr; ++pCount)
+                q = q->next;
+            std::size_t qCount = width;
+            while (pCount > 0 || (qCount > 0 && q != nullptr)) {
+                XALFcl::CBaseLink* next;
+                if (pCount > 0 && (qCount == 0 || q == nullptr || !(NameOf(q) < NameOf(p)))) {
+                    next = p;
+                    p = p->next;
+                    --pCount;
+                } else {
+                    next = q;
+                    q = q->next;
+                    --qCount;
+                }
+                (tail != nullptr ? tail->next : chain) = next;
+                tail = next;
+            }
+            p = q;
+        }
+        tail->next = nullptr;
+        if (merges <= 1)
+            break;
+    }
+    XALFcl::CBaseLink* previous = sentinel;
+    for (XALFcl::CBaseLink* link = chain; link != nullptr; link = link->next) {
+        link->prev = previous;
+        previous = link;
+    }
+    previous->next = sentinel;
+    sentinel->prev = previous;
+    sentinel->next = chain;
 }
 
 CArcEntry* CDirEntry::Lookup(const std::string& component) {
@@ -298,16 +365,16 @@ void CDirEntry::SortByName() {
         };
         if (!dir->risersStale_ && dir->risers_.size() == children.size())
             continue;
-        if (std::is_sorted(children.begin(), children.end(), byName)) {
-            dir->FindRisers();
+        // The risers are found when a sorted insertion needs them.
+        dir->risers_.clear();
+        dir->risersStale_ = true;
+        if (std::is_sorted(children.begin(), children.end(), byName))
             continue;
-        }
         std::sort(children.begin(), children.end(), byName);
         for (CArcEntry* child : children)
             dir->entries.Remove(child);
         for (CArcEntry* child : children)
             dir->entries.Append(child);
-        dir->FindRisers();
     }
 }
 

@@ -73,6 +73,13 @@ public:
     void Reserve(std::size_t count);
     // Switching sorting on is refused while the directory has children.
     bool SetSorted(bool flag);
+    // For an empty sorted directory about to get many children: they are
+    // appended as they come and put in name order at once by ResumeSorting,
+    // which gives the order that sorted insertion one by one would. Lookups
+    // meanwhile work as always; subdirectories still inherit `sorted`.
+    void DeferSorting();
+    // Ends a DeferSorting; allocates nothing, so it may run while unwinding.
+    void ResumeSorting() noexcept;
 
     // One path component: ".", "..", or a child name in any letter case.
     CArcEntry* Lookup(const std::string& component);
@@ -124,6 +131,8 @@ private:
     // Removing a riser can turn the children up to the next riser into
     // risers; they are found again before the next sorted insertion.
     bool risersStale_ = false;
+    // Between DeferSorting and ResumeSorting.
+    bool deferred_ = false;
 };
 
 // A file entry's contents are in one of three places: in memory (owned by

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <set>
+#include <utility>
 
 namespace XALArc {
 
@@ -46,6 +47,26 @@ std::unique_ptr<XALFcl::CDiskDirectory> OpenDiskDirectory(XALFcl::CDisk& disk,
     return disk.OpenDirectory(path.empty() ? std::string(".") : path);
 }
 
+// Keeps an empty sorted archive directory that the walk fills from one
+// listing out of sorted insertion until the walk leaves it, also when it
+// leaves by a failure: its children are then put in name order at once.
+class CDeferredSort {
+public:
+    explicit CDeferredSort(CDirEntry* dir) : dir_(dir) {
+        if (dir_ != nullptr)
+            dir_->DeferSorting();
+    }
+    CDeferredSort(CDeferredSort&& other) noexcept : dir_(std::exchange(other.dir_, nullptr)) {}
+    CDeferredSort& operator=(CDeferredSort&&) = delete;
+    ~CDeferredSort() {
+        if (dir_ != nullptr)
+            dir_->ResumeSorting();
+    }
+
+private:
+    CDirEntry* dir_;
+};
+
 // One disk directory of the walk in progress: the names still to come, the
 // path lengths to go back to once it is done, its own path's length, its
 // identity while it is on the current path, and the directory held open
@@ -59,6 +80,8 @@ struct OpenDirectory {
     bool identified;
     DirIdentity identity;
     std::unique_ptr<XALFcl::CDiskDirectory> handle;
+    // The archive directory that entering it registered, if any.
+    CDeferredSort deferred;
 };
 
 // Collects the directories that entering one disk directory creates, and
@@ -131,9 +154,11 @@ void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::st
     const bool identified = GetDirIdentity(topHandle.get(), top);
     if (identified)
         onPath.insert(top);
-    open.push_back({EnterAndRead(archiveString.str(), diskString.str(), topHandle.get()),
-                    archiveString.size(), diskString.size(), diskString.size(), identified, top,
-                    std::move(topHandle)});
+    XALFcl::CFileFinder topFinder =
+        EnterAndRead(archiveString.str(), diskString.str(), topHandle.get());
+    open.push_back({std::move(topFinder), archiveString.size(), diskString.size(),
+                    diskString.size(), identified, top, std::move(topHandle),
+                    CDeferredSort(registered_)});
     while (!open.empty()) {
         OpenDirectory& dir = open.back();
         if (!dir.finder.Next()) {
@@ -166,7 +191,7 @@ void CFileVisitor::ImportDirectory(const std::string& archivePath, const std::st
             XALFcl::CFileFinder finder =
                 EnterAndRead(archiveString.str(), diskString.str(), handle.get());
             open.push_back({std::move(finder), archiveLength, diskLength, diskString.size(), known,
-                            identity, std::move(handle)});
+                            identity, std::move(handle), CDeferredSort(registered_)});
             continue;
         }
         if (kind != XALFcl::FileKind::Regular)
