@@ -12,11 +12,15 @@ namespace XALFcl {
 
 namespace {
 
+bool IsDot(const std::string& name, const char* dot) {
+    return name.size() <= 2 && name == dot;
+}
+
 // "." and ".." lead, in that order.
 int Rank(const std::string& name) {
-    if (name == ".")
+    if (IsDot(name, "."))
         return 0;
-    if (name == "..")
+    if (IsDot(name, ".."))
         return 1;
     return 2;
 }
@@ -62,7 +66,7 @@ template <class StatusOf>
 void CFileFinder::Take(std::vector<DirectoryName>& names, bool withTimes, StatusOf statusOf) {
     for (const char* dot : {".", ".."}) {
         if (std::none_of(names.begin(), names.end(),
-                         [&](const DirectoryName& n) { return n.name == dot; }))
+                         [&](const DirectoryName& n) { return IsDot(n.name, dot); }))
             names.push_back({dot, FileKind::Directory, false});
     }
     entries_.reserve(names.size());
