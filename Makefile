@@ -102,6 +102,12 @@ valgrind: check-gtest
 	fi
 	@echo "valgrind: $$(ls $(VALGRIND_DIR)/valgrind | wc -l) runs, no error"
 
+# Hand-made mutants, one at a time, each against the whole suite (opt-in; see
+# tests/mutation/run). Fails when a mutant survives.
+.PHONY: mutants
+mutants: check-gtest
+	./tests/mutation/run
+
 # Speed and memory against tar, cat and cp, see bench/README.md (BENCH_REPEAT,
 # BENCH_SCALE and BENCH_HUGE are read from the environment or the command line).
 bench:
@@ -146,7 +152,7 @@ package:
 	cd $(PACKAGE_DIR) && $(CPACK)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(CLANG_DIR) $(FUZZ_DIR) $(BENCH_DIR) $(PACKAGE_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(CLANG_DIR) $(FUZZ_DIR) $(BENCH_DIR) $(PACKAGE_DIR) $(VALGRIND_DIR)
 
 # The layout of every C++ file is .clang-format's.
 format:
