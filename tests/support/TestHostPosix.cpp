@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -150,6 +151,18 @@ RunResult Process::Wait(int timeoutSeconds) {
         ADD_FAILURE() << command_ << ": still running after " << timeoutSeconds << " s, killed";
     result.status = status_;
     return result;
+}
+
+bool RunsUntil(Process& process, const std::function<bool()>& condition, int timeoutSeconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (!process.Ended() && !condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "still waiting after " << timeoutSeconds << " s";
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return !process.Ended();
 }
 
 RunResult Run(const std::string& program, const std::vector<std::string>& args,

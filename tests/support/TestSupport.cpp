@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -90,18 +88,6 @@ std::int64_t FileSize(const std::string& path) {
         return -1;
     const auto size = fs::file_size(name, ec);
     return ec ? -1 : static_cast<std::int64_t>(size);
-}
-
-bool RunsUntil(Process& process, const std::function<bool()>& condition, int timeoutSeconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-    while (!process.Ended() && !condition()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ADD_FAILURE() << "still waiting after " << timeoutSeconds << " s";
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    return !process.Ended();
 }
 
 void MakeDirs(const std::string& path) {
