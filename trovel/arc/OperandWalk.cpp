@@ -37,7 +37,8 @@ void WalkOperands(const std::vector<COperand>& operands, bool addToRoot, bool ve
             if (!addToRoot)
                 archivePath.Append(operand.text);
             else if (XALFcl::IsDirectory(visitor.archive->disk, disk.str()) == 0)
-                archivePath.AppendName(operand.text);
+                // The name after the last separator of either kind.
+                archivePath.AppendName(CPathString(operand.text, '/').str());
             disk.Normalize();
             archivePath.Normalize();
             visitor.Import(archivePath.str(), disk.str());
