@@ -7,6 +7,7 @@ completions=$(cd "$1" && pwd) || exit 1
 PATH=$(cd "$2" && pwd):$PATH || exit 1
 source "$completions/trovel" || exit 1
 source "$completions/wendle" || exit 1
+source "$(dirname "$0")/help_options.sh" || exit 1
 
 scratch=$(mktemp -d) || exit 1
 trap 'rm -rf "$scratch"' EXIT
@@ -36,7 +37,7 @@ expect() {
 
 # Every option of the help text is offered, and nothing else.
 help_options() {
-    "$1" -h | grep -oE -- '(^| )-[A-Za-z]\b|--[a-z-]+=?' | tr -d ' ' | sort | tr '\n' ' '
+    help_options_of "$1" | sort | tr '\n' ' '
 }
 expect "$(help_options trovel | sed 's/ $//')" _trovel trovel -
 expect "$(help_options wendle | sed 's/ $//')" _wendle wendle -

@@ -6,6 +6,7 @@
 #     test is skipped (exit status 77).
 #   man_pages.sh options PROGRAM PAGE
 #     Every option that PROGRAM's help text lists must be described in PAGE.
+. "$(dirname "$0")/help_options.sh"
 set -u
 fail=0
 
@@ -31,7 +32,7 @@ lint() {
 
 # The options of a help text, one per line: "-c", "--create", "--align=".
 help_options() {
-    "$1" -h 2>/dev/null | grep -oE -- '(^| )-[A-Za-z]\b|--[a-z-]+=?' | tr -d ' ' | sort -u
+    help_options_of "$1" | sort -u
 }
 
 options() {

@@ -7,6 +7,7 @@
 #     Runs every "$ " command line of the README's code blocks, in order, in
 #     one scratch directory, and compares what it prints (standard error
 #     included) with the lines shown after it.
+. "$(dirname "$0")/help_options.sh"
 set -u
 fail=0
 work=$(mktemp -d) || exit 1
@@ -15,7 +16,7 @@ trap 'rm -rf "$work"' EXIT
 # "SHORT LONG" per option of a help text, in its order ("-A --align=",
 # "-o" for an option without a long form).
 help_pairs() {
-    "$1" -h 2>/dev/null | grep -oE -- '(^| )-[A-Za-z]\b|--[a-z-]+=?' | tr -d ' ' | awk '
+    help_options_of "$1" | awk '
         /^--/ { print short " " $0; short = ""; next }
         { if (short != "") print short; short = $0 }
         END { if (short != "") print short }'

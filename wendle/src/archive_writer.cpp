@@ -38,12 +38,17 @@ strm::position copy_wave(disk& disk, disk_file& out, const std::string& path) {
 }
 
 // Fills in the offset table at `table` and returns to the end.
+// Where the waves' data starts: after the offset table.
+strm::position data_start(std::size_t wave_count) {
+    return wave_archive::offset_table_offset
+        + static_cast<strm::position>(wave_count) * wave_archive::offset_entry_size;
+}
+
 // Whether the waves, as long as the disk says they are now, carry the archive
 // past its largest length. A wave whose status cannot be had counts as empty
 // here; it meets its own error when it is copied.
 bool may_outgrow(disk& disk, const std::vector<std::string>& waves) {
-    strm::position length = wave_archive::offset_table_offset
-        + static_cast<strm::position>(waves.size()) * wave_archive::offset_entry_size;
+    strm::position length = data_start(waves.size());
     for (const std::string& wave : waves) {
         path_status status;
         if (disk.status_of(wave, status) && status.regular
@@ -63,8 +68,7 @@ bool may_outgrow(disk& disk, const std::vector<std::string>& waves) {
 void refuse_overgrowth(disk& disk, const std::vector<std::string>& waves) {
     if (!may_outgrow(disk, waves))
         return;
-    strm::position length = wave_archive::offset_table_offset
-        + static_cast<strm::position>(waves.size()) * wave_archive::offset_entry_size;
+    strm::position length = data_start(waves.size());
     for (const std::string& wave : waves) {
         const std::uint64_t data = wave_reader(disk, wave).data_length();
         if (data > static_cast<std::uint64_t>(wave_archive::max_length - length))
