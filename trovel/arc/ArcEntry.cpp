@@ -484,6 +484,11 @@ void CFileEntry::Refer(std::shared_ptr<CArchiveImage> image, std::uint64_t offse
     size = n;
 }
 
+void CFileEntry::CloseArchiveImage() {
+    if (image_)
+        image_->Close();
+}
+
 // The bytes become the entry's own contents; any range or disk file is
 // dropped.
 void CFileEntry::Keep(std::vector<std::uint8_t>& bytes) {

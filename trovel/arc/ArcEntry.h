@@ -160,6 +160,9 @@ public:
     // Makes the contents the n bytes at `offset` of the archive image; an
     // empty range leaves the entry empty and refers to nothing.
     void Refer(std::shared_ptr<CArchiveImage> image, std::uint64_t offset, std::uint64_t n);
+    // Closes the archive file whose range the contents are, once a save has
+    // written them; they cannot be read afterwards.
+    void CloseArchiveImage();
     // Writes the contents to a stream; nothing for an empty file.
     void Store(XALFcl::COutputStream& stream) const;
     // Appends the contents to `out` (open for writing) in bounded pieces.

@@ -341,6 +341,11 @@ void CArcSaver::Save(const std::string& archivePath) {
     if ((out.state & XALFcl::CIosBase::kFailure) || !out.GetFile().SetPermissions(permissions))
         throw CFileException(CFileException::kCannotWrite, temporaryName);
     out.Close();
+    // Every member is written: the old archive, which loaded members still
+    // read from, closes, so that the renames below never meet it open (a
+    // Windows host cannot rename over an open file).
+    for (CFileEntry* member : contents.Members())
+        member->CloseArchiveImage();
 
     // The lock keeps other runs away, not everything else: only the file
     // that this run wrote may replace the backup and the archive.
@@ -348,10 +353,7 @@ void CArcSaver::Save(const std::string& archivePath) {
     if (backup_)
         MakeBackup(disk, archivePath, backupName, stagingName);
     // The rename replaces the old archive in one step: there is never a
-    // moment without an archive at its path. Members loaded from the old
-    // archive keep it open; POSIX renames over an open file, while a Windows
-    // port must close their archive image (or open it for shared deletion)
-    // before this rename.
+    // moment without an archive at its path.
     temporary.CheckName();
     if (!disk.RenameReplace(temporaryName, archivePath))
         throw CFileException(CFileException::kCannotWrite, archivePath);

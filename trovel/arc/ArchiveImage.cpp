@@ -10,9 +10,23 @@
 namespace XALArc {
 
 CArchiveImage::CArchiveImage(std::unique_ptr<XALFcl::CFileInputStream> file, std::int64_t offset)
-    : file_(std::move(file)), offset_(offset) {}
+    : file_(std::move(file)), offset_(offset), name_(file_->GetFile().GetName()) {}
 
 CArchiveImage::~CArchiveImage() = default;
+
+void CArchiveImage::Close() {
+    file_.reset();
+    std::vector<std::uint8_t>().swap(window_);
+    std::vector<std::uint8_t>().swap(chunk_);
+    windowStart_ = 0;
+    windowLength_ = 0;
+}
+
+XALFcl::CFile& CArchiveImage::File() {
+    if (!file_)
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, name_);
+    return file_->GetFile();
+}
 
 void CArchiveImage::CopyTo(XALFcl::COutputStream& out, std::uint64_t start, std::uint64_t count) {
     if (count == 0)
@@ -40,7 +54,7 @@ const std::uint8_t* CArchiveImage::FromWindow(std::uint64_t start, std::uint64_t
         return nullptr;
     if (start < windowStart_ || count > windowLength_
         || start - windowStart_ > windowLength_ - count) {
-        XALFcl::CFile& file = file_->GetFile();
+        XALFcl::CFile& file = File();
         window_.resize(static_cast<std::size_t>(kWindowSize));
         windowLength_ = 0;
         windowStart_ = start;
@@ -57,7 +71,7 @@ void CArchiveImage::CopyTo(XALFcl::CFile& out, std::uint64_t start, std::uint64_
         out.Write(bytes, count);
         return;
     }
-    XALFcl::CFile& file = file_->GetFile();
+    XALFcl::CFile& file = File();
     if (out.CopyFrom(file, offset_ + static_cast<std::int64_t>(start), count) != count)
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, file.GetName());
 }
@@ -70,7 +84,7 @@ void CArchiveImage::Read(std::uint64_t start, void* buffer, std::uint64_t count)
         std::memcpy(buffer, bytes, static_cast<std::size_t>(count));
         return;
     }
-    XALFcl::CFile& file = file_->GetFile();
+    XALFcl::CFile& file = File();
     if (file.ReadAt(offset_ + static_cast<std::int64_t>(start), buffer, count) != count)
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, file.GetName());
 }

@@ -36,6 +36,8 @@ public:
     // Appends the contents of the next member to `out`, as CFileEntry::CopyTo
     // does; members are taken in order.
     void CopyNext(XALFcl::CFile& out);
+    // The members, in the order they are written.
+    const std::vector<CFileEntry*>& Members() const { return members_; }
 
 private:
     // The part of a batch that holds bytes of one member, and whether the

@@ -219,26 +219,6 @@ bool Unlink(const std::string& path) {
         && IgnoringReadOnly(wide, [&] { return ::DeleteFileW(wide.c_str()) != 0; });
 }
 
-// Moves `source` over `target` while `target` is open (an edit run still
-// reads the members of the archive it replaces), which MoveFileEx refuses:
-// the open file may be renamed, so it moves aside first and its name is
-// deleted once the new file is in place; it goes when its last handle
-// closes. Only between the two moves is nothing at `target`; when the
-// second fails, the old file goes back.
-bool ReplaceOpenFile(const std::wstring& source, const std::wstring& target) {
-    const std::wstring aside = target + L".~" + std::to_wstring(::GetCurrentProcessId());
-    if (!::MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING))
-        return false;
-    if (!::MoveFileExW(source.c_str(), target.c_str(), 0)) {
-        const DWORD error = ::GetLastError();
-        ::MoveFileExW(aside.c_str(), target.c_str(), 0);
-        ::SetLastError(error);
-        return false;
-    }
-    IgnoringReadOnly(aside, [&] { return ::DeleteFileW(aside.c_str()) != 0; });
-    return true;
-}
-
 bool TryLock(HANDLE handle) {
     OVERLAPPED at{};
     at.Offset = kLockOffsetLow;
@@ -587,14 +567,12 @@ public:
         std::wstring source, target;
         if (!Widen(from, source) || !Widen(to, target) || source.empty() || target.empty())
             return false;
-        if (IgnoringReadOnly(target, [&] {
-                return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)
-                    != 0;
-            }))
-            return true;
-        const DWORD error = ::GetLastError();
-        return (error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION)
-            && ReplaceOpenFile(source, target);
+        // One move, which either replaces the target or leaves it as it was.
+        // It fails while another process has the target open without
+        // allowing its deletion; the caller then keeps the old file.
+        return IgnoringReadOnly(target, [&] {
+            return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+        });
     }
 
     bool HardLink(const std::string& existing, const std::string& link) override {
