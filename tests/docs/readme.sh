@@ -1,5 +1,5 @@
 #!/bin/sh
-# Checks README.md against the programs.
+# Checks README.md (and docs/wendle.md) against the programs.
 #   readme.sh options PROGRAM README
 #     The rows of the README's option tables (rows starting "| `-") name
 #     the same options, short and long form paired alike, as PROGRAM's help.
@@ -23,12 +23,13 @@ help_pairs() {
 }
 
 # The same from the table rows: the first two cells, "`-A n`" and
-# "`--align=n`", give "-A --align=".
+# "`--align=n`", give "-A --align="; so does a first cell that holds both.
 readme_pairs() {
     grep -E '^\| `-' "$1" | awk -F'|' '{
         pair = ""
         if (match($2, /-[A-Za-z]/)) pair = substr($2, RSTART, RLENGTH)
-        if (match($3, /--[a-z-]+=?/)) pair = pair " " substr($3, RSTART, RLENGTH)
+        long = match($2, /--[a-z-]+=?/) ? $2 : $3
+        if (match(long, /--[a-z-]+=?/)) pair = pair " " substr(long, RSTART, RLENGTH)
         print pair }'
 }
 
