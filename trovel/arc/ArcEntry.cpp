@@ -3,6 +3,8 @@
 #include "arc/ArcEntryVisitor.h"
 #include "arc/ArcException.h"
 #include "arc/ArchiveImage.h"
+#include "fcl/Arena.h"
+#include "fcl/Disk.h"
 #include "fcl/Exception.h"
 #include "fcl/File.h"
 #include "fcl/FileStream.h"
@@ -11,13 +13,44 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <utility>
 #include <vector>
 
 namespace XALArc {
 
 CArcEntry::CArcEntry(std::string name_, std::uint8_t type_) : name(std::move(name_)), type(type_) {}
+
+namespace {
+
+// Every entry's memory starts with a tag that says where it came from.
+constexpr std::size_t kTagSize = alignof(std::max_align_t);
+enum : unsigned char { kFromHeap, kFromArena };
+
+void* Tagged(void* block, unsigned char tag) {
+    static_cast<unsigned char*>(block)[0] = tag;
+    return static_cast<unsigned char*>(block) + kTagSize;
+}
+
+} // namespace
+
+void* CArcEntry::operator new(std::size_t size) {
+    return Tagged(::operator new(size + kTagSize), kFromHeap);
+}
+
+void* CArcEntry::operator new(std::size_t size, XALFcl::CArena& arena) {
+    return Tagged(arena.Allocate(size + kTagSize), kFromArena);
+}
+
+void CArcEntry::operator delete(void* block) {
+    if (block == nullptr)
+        return;
+    unsigned char* start = static_cast<unsigned char*>(block) - kTagSize;
+    if (start[0] == kFromHeap)
+        ::operator delete(start);
+}
+
+// Only for a constructor that fails: the arena keeps the block.
+void CArcEntry::operator delete(void*, XALFcl::CArena&) {}
 
 CFileEntry* CArcEntry::AsFile() {
     return IsFile() ? static_cast<CFileEntry*>(this) : nullptr;
@@ -30,7 +63,9 @@ CDirEntry* CArcEntry::AsDirectory() {
 // ---------------------------------------------------------------------------
 
 CDirEntry::CDirEntry(std::string name_, CDirEntry* parent_, bool sorted_)
-    : CArcEntry(std::move(name_), kDirectory), parent(parent_), sorted(sorted_) {
+    : CArcEntry(std::move(name_), kDirectory), parent(parent_), sorted(sorted_),
+      ownArena_(parent_ == nullptr ? std::make_unique<XALFcl::CArena>() : nullptr),
+      arena_(parent_ == nullptr ? ownArena_.get() : parent_->arena_) {
     if (parent != nullptr)
         parent->Insert(this);
 }
@@ -244,7 +279,7 @@ CDirEntry* CDirEntry::MakeDirectoryPath(XALFcl::CPathTokenizer& tokens, const st
     while (tokens.Next(component) && !component.empty()) {
         CDirEntry* next = dir->LookupDirectory(component);
         if (next == nullptr) {
-            next = new CDirEntry(component, dir, dir->sorted);
+            next = new (dir->Arena()) CDirEntry(component, dir, dir->sorted);
             if (created != nullptr)
                 created->push_back(next);
         }
@@ -261,11 +296,11 @@ CFileEntry* CDirEntry::MakeFilePath(XALFcl::CPathTokenizer& tokens, const std::s
             throw CArcException(CArcException::kNoFileName, path);
         if (tokens.Exhausted()) {
             CFileEntry* file = dir->LookupFile(component);
-            return file != nullptr ? file : new CFileEntry(component, dir);
+            return file != nullptr ? file : new (dir->Arena()) CFileEntry(component, dir);
         }
         CDirEntry* next = dir->LookupDirectory(component);
         if (next == nullptr)
-            next = new CDirEntry(component, dir, dir->sorted);
+            next = new (dir->Arena()) CDirEntry(component, dir, dir->sorted);
         dir = next;
     }
 }
@@ -449,8 +484,10 @@ void CFileEntry::Load(XALFcl::CInputStream& stream, std::uint64_t n) {
 
 void CFileEntry::LoadFile(XALFcl::CDisk& disk, const std::string& diskPath,
                           XALFcl::CDiskDirectory* directory, const std::string& name) {
-    auto file = std::make_unique<XALFcl::CFile>(disk);
-    if (!file->OpenIn(directory, name, diskPath))
+    XALFcl::CDiskFileCloser file(directory != nullptr
+                                     ? directory->OpenFile(name)
+                                     : disk.Open(diskPath, XALFcl::OpenMode::Read));
+    if (file.get() == nullptr)
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath);
     XALFcl::FileStatus status;
     if (!file->GetStatus(status))
@@ -458,20 +495,23 @@ void CFileEntry::LoadFile(XALFcl::CDisk& disk, const std::string& diskPath,
     std::vector<std::uint8_t> none;
     Keep(none);
     disk_ = &disk;
-    diskPath_ = diskPath;
+    diskPath_ = parent->Arena().Copy(diskPath.data(), diskPath.size());
+    diskPathLength_ = diskPath.size();
     modTime_ = status.modTime;
     size = status.size;
     if (disk.HoldOpenFile())
-        held_ = std::move(file);
+        held_ = file.Release();
 }
 
 void CFileEntry::DropSource() {
     if (held_ != nullptr) {
+        held_->Close();
         held_.reset();
         disk_->ReleaseOpenFile();
     }
     disk_ = nullptr;
-    std::string().swap(diskPath_);
+    diskPath_ = nullptr;
+    diskPathLength_ = 0;
     modTime_ = 0;
 }
 
@@ -500,59 +540,61 @@ void CFileEntry::Keep(std::vector<std::uint8_t>& bytes) {
     DropSource();
 }
 
-XALFcl::CFile& CFileEntry::OpenSource(std::optional<XALFcl::CFile>& opened) const {
-    XALFcl::CFile* file = held_.get();
+XALFcl::CDiskFile& CFileEntry::OpenSource(XALFcl::CDiskFileCloser& opened) const {
+    XALFcl::CDiskFile* file = held_.get();
     if (file == nullptr) {
-        file = &opened.emplace(*disk_);
-        if (!file->Open(diskPath_, "rb"))
-            throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath_);
+        opened = XALFcl::CDiskFileCloser(disk_->Open(DiskPath(), XALFcl::OpenMode::Read));
+        file = opened.get();
+        if (file == nullptr)
+            throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, DiskPath());
     }
     CheckSource(*file);
     return *file;
 }
 
-void CFileEntry::CheckSource(XALFcl::CFile& file) const {
+void CFileEntry::CheckSource(XALFcl::CDiskFile& file) const {
     XALFcl::FileStatus status;
     if (!file.GetStatus(status) || status.size != size || status.modTime != modTime_)
-        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, DiskPath());
 }
 
-std::unique_ptr<XALFcl::CFile> CFileEntry::TakeSource() {
-    std::unique_ptr<XALFcl::CFile> file;
+std::unique_ptr<XALFcl::CDiskFile> CFileEntry::TakeSource() {
+    XALFcl::CDiskFileCloser file;
     if (held_ != nullptr) {
-        file = std::move(held_);
+        file = XALFcl::CDiskFileCloser(std::move(held_));
         disk_->ReleaseOpenFile();
     } else {
-        file = std::make_unique<XALFcl::CFile>(*disk_);
-        if (!file->Open(diskPath_, "rb"))
-            throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath_);
+        file = XALFcl::CDiskFileCloser(disk_->Open(DiskPath(), XALFcl::OpenMode::Read));
+        if (file.get() == nullptr)
+            throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, DiskPath());
     }
-    CheckSource(*file);
-    return file;
+    CheckSource(*file.get());
+    return file.Release();
 }
 
-void CFileEntry::ReadPiece(XALFcl::CFile* source, std::uint64_t start, std::uint8_t* buffer,
+void CFileEntry::ReadPiece(XALFcl::CDiskFile* source, std::uint64_t start, std::uint8_t* buffer,
                            std::uint64_t count) const {
     if (image_ != nullptr) {
         image_->Read(offset_ + start, buffer, count);
     } else if (source != nullptr) {
-        if (source->ReadAt(static_cast<std::int64_t>(start), buffer, count) != count)
-            throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
+        if (XALFcl::ReadFileAt(*source, diskPath_, static_cast<std::int64_t>(start), buffer, count)
+            != count)
+            throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, DiskPath());
     } else {
         std::memcpy(buffer, bytes_.data() + start, static_cast<std::size_t>(count));
     }
 }
 
-void CFileEntry::CheckSourceEnd(XALFcl::CFile& source) const {
+void CFileEntry::CheckSourceEnd(XALFcl::CDiskFile& source) const {
     std::uint8_t extra;
-    if (source.ReadAt(static_cast<std::int64_t>(size), &extra, 1) != 0)
-        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
+    if (XALFcl::ReadFileAt(source, diskPath_, static_cast<std::int64_t>(size), &extra, 1) != 0)
+        throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, DiskPath());
 }
 
 const std::uint8_t* CFileEntry::Data() {
     if (image_ != nullptr || disk_ != nullptr) {
-        std::optional<XALFcl::CFile> opened;
-        XALFcl::CFile* source = disk_ != nullptr ? &OpenSource(opened) : nullptr;
+        XALFcl::CDiskFileCloser opened;
+        XALFcl::CDiskFile* source = disk_ != nullptr ? &OpenSource(opened) : nullptr;
         std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
         ReadPiece(source, 0, buffer.data(), size);
         if (source != nullptr)
@@ -572,8 +614,8 @@ void CFileEntry::Store(XALFcl::COutputStream& stream) const {
         image_->CopyTo(stream, offset_, size);
         return;
     }
-    std::optional<XALFcl::CFile> opened;
-    XALFcl::CFile& source = OpenSource(opened);
+    XALFcl::CDiskFileCloser opened;
+    XALFcl::CDiskFile& source = OpenSource(opened);
     std::vector<std::uint8_t> chunk(
         static_cast<std::size_t>(std::min(size, CArchiveImage::kChunkSize)));
     for (std::uint64_t done = 0; done < size;) {
@@ -589,9 +631,9 @@ void CFileEntry::Store(XALFcl::COutputStream& stream) const {
 // brings its last bytes also shows whether it grew.
 void CFileEntry::CopyTo(XALFcl::CFile& out) const {
     if (disk_ != nullptr) {
-        std::optional<XALFcl::CFile> opened;
-        if (out.CopyFrom(OpenSource(opened), 0, size + 1, size) != size)
-            throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, diskPath_);
+        XALFcl::CDiskFileCloser opened;
+        if (out.CopyFrom(OpenSource(opened), diskPath_, 0, size + 1, size) != size)
+            throw XALFcl::CFileException(XALFcl::CFileException::kCannotLoad, DiskPath());
     } else if (image_ != nullptr) {
         image_->CopyTo(out, offset_, size);
     } else if (size > 0) {
@@ -606,8 +648,8 @@ bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
     const bool inMemory = image_ == nullptr && disk_ == nullptr;
     if (n != size || size == 0 || (inMemory && bytes_.size() != size))
         return false;
-    std::optional<XALFcl::CFile> opened;
-    XALFcl::CFile* source = disk_ != nullptr ? &OpenSource(opened) : nullptr;
+    XALFcl::CDiskFileCloser opened;
+    XALFcl::CDiskFile* source = disk_ != nullptr ? &OpenSource(opened) : nullptr;
     const std::uint64_t chunkSize = std::min(size, CArchiveImage::kChunkSize);
     // Left uninitialised: every byte compared has been read first.
     const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[chunkSize]);

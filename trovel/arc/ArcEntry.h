@@ -7,13 +7,15 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace XALFcl {
+class CArena;
 class CDisk;
 class CDiskDirectory;
+class CDiskFile;
+class CDiskFileCloser;
 class CFile;
 class CInputStream;
 class COutputStream;
@@ -28,7 +30,10 @@ class CFileEntry;
 
 // One node of the archive tree: a file or a directory, named by one path
 // component. Entries are destroyed through the virtual destructor, which
-// unlinks them from their directory.
+// unlinks them from their directory. The tree makes its entries in the arena
+// of its root (`new (dir->Arena()) ...`): deleting one runs its destructor,
+// and its memory goes with the arena. An entry made with a plain `new` goes
+// back to the heap.
 class CArcEntry {
 public:
     enum : std::uint8_t { kFile = 1, kDirectory = 2 };
@@ -36,6 +41,11 @@ public:
     CArcEntry(const CArcEntry&) = delete;
     CArcEntry& operator=(const CArcEntry&) = delete;
     virtual ~CArcEntry() = default;
+
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, XALFcl::CArena& arena);
+    static void operator delete(void* block);
+    static void operator delete(void* block, XALFcl::CArena& arena);
 
     bool IsFile() const { return (type & kFile) != 0; }
     bool IsDirectory() const { return (type & kDirectory) != 0; }
@@ -58,9 +68,13 @@ using CEntryList = XALFcl::CList<CArcEntry, XALFcl::COwnedLink<CArcEntry>, &CArc
 // keeps indexes so that lookups and sorted insertion do not scan.
 class CDirEntry : public CArcEntry {
 public:
-    // A directory without parent is only the root.
+    // A directory without parent is only the root; it owns the arena of
+    // the tree.
     CDirEntry(std::string name, CDirEntry* parent, bool sorted);
     ~CDirEntry() override;
+
+    // Where the entries of this tree, and what they keep, are made.
+    XALFcl::CArena& Arena() const { return *arena_; }
 
     // Places a newly constructed child: appended, or before the first child
     // whose name is not less (unsigned bytes) when the directory is sorted.
@@ -113,6 +127,10 @@ public:
     bool sorted;
 
 private:
+    // The root's arena, and every directory's pointer to it.
+    std::unique_ptr<XALFcl::CArena> ownArena_;
+    XALFcl::CArena* arena_;
+
     bool IsRiser(CArcEntry* entry) const;
     // Forgets the indexes, for a directory whose children all go.
     void DropIndexes();
@@ -176,8 +194,10 @@ public:
     // That disk file, opened again unless held open since it was seen (the
     // held file then passes to the caller), and checked as CopyTo checks it:
     // "Cannot open file" or "Cannot load file" naming it.
-    std::unique_ptr<XALFcl::CFile> TakeSource();
-    const std::string& DiskPath() const { return diskPath_; }
+    std::unique_ptr<XALFcl::CDiskFile> TakeSource();
+    // The path of the disk file, for messages.
+    std::string DiskPath() const { return std::string(diskPath_, diskPathLength_); }
+    const char* DiskPathText() const { return diskPath_; }
 
     // The contents in memory (null for an empty file). Contents elsewhere are
     // read into a buffer of the entry's own first.
@@ -190,27 +210,29 @@ private:
     void Keep(std::vector<std::uint8_t>& bytes);
     // The disk file of the contents, held open since it was seen or opened
     // again into `opened`, after checking that it is still as it was seen.
-    XALFcl::CFile& OpenSource(std::optional<XALFcl::CFile>& opened) const;
+    XALFcl::CDiskFile& OpenSource(XALFcl::CDiskFileCloser& opened) const;
     // Fails when the open disk file has another size or time than was seen.
-    void CheckSource(XALFcl::CFile& file) const;
+    void CheckSource(XALFcl::CDiskFile& file) const;
     // Drops a disk file of the contents.
     void DropSource();
     // The `count` bytes at `start` of the contents; `source` is the disk
     // file opened by OpenSource, when the contents are one.
-    void ReadPiece(XALFcl::CFile* source, std::uint64_t start, std::uint8_t* buffer,
+    void ReadPiece(XALFcl::CDiskFile* source, std::uint64_t start, std::uint8_t* buffer,
                    std::uint64_t count) const;
     // Fails when the disk file goes on past the size that was seen.
-    void CheckSourceEnd(XALFcl::CFile& source) const;
+    void CheckSourceEnd(XALFcl::CDiskFile& source) const;
 
     std::vector<std::uint8_t> bytes_;
     std::shared_ptr<CArchiveImage> image_;
     std::uint64_t offset_ = 0;
     // A disk file, while the contents are one.
     XALFcl::CDisk* disk_ = nullptr;
-    std::string diskPath_;
+    // Its path, kept in the tree's arena.
+    const char* diskPath_ = nullptr;
+    std::size_t diskPathLength_ = 0;
     std::int64_t modTime_ = 0;
     // The disk file held open since it was seen, while the disk allows it.
-    std::unique_ptr<XALFcl::CFile> held_;
+    std::unique_ptr<XALFcl::CDiskFile> held_;
 };
 
 } // namespace XALArc

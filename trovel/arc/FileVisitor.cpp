@@ -272,10 +272,10 @@ CFileEntry* CFileVisitor::AddFile(const std::string& archivePath, const std::str
     CFileEntry* file = nullptr;
     if (slash != std::string::npos && known_ && knownDir_ != nullptr
         && IsIn(archivePath, slash, knownPath_) && slash + 1 < archivePath.size()) {
-        const std::string name = archivePath.substr(slash + 1);
+        std::string name = archivePath.substr(slash + 1);
         file = knownDir_->LookupFile(name);
         if (file == nullptr)
-            file = new CFileEntry(name, knownDir_);
+            file = new (knownDir_->Arena()) CFileEntry(std::move(name), knownDir_);
     } else {
         file = archive->CreateFile(archivePath);
         if (slash != std::string::npos)

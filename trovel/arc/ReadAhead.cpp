@@ -74,15 +74,15 @@ void CReadAhead::Read(std::size_t index, Batch*& batch) {
         const std::uint64_t size = member.size;
         if (size < kBatchSize && size + 1 > kBatchSize - batch->used && !next())
             return;
-        const std::unique_ptr<XALFcl::CFile> file = member.TakeSource();
+        const XALFcl::CDiskFileCloser file(member.TakeSource());
         for (std::uint64_t done = 0;;) {
             if (batch->used == kBatchSize && !next())
                 return;
             const std::uint64_t want =
                 std::min<std::uint64_t>(size - done + 1, kBatchSize - batch->used);
-            const std::uint64_t got =
-                file->ReadAt(static_cast<std::int64_t>(done), batch->bytes.data() + batch->used,
-                             want, std::min(want, size - done));
+            const std::uint64_t got = XALFcl::ReadFileAt(
+                *file.get(), member.DiskPathText(), static_cast<std::int64_t>(done),
+                batch->bytes.data() + batch->used, want, std::min(want, size - done));
             batch->used += static_cast<std::size_t>(got);
             done += got;
             if (done > size || (got < want && done < size))

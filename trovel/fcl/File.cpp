@@ -37,8 +37,8 @@ bool ModeFor(const char* mode, OpenMode& openMode) {
 // Once `enough` bytes have come, a read that brings fewer than asked ends
 // it as well.
 template <class ReadRest>
-std::uint64_t ReadOn(std::uint64_t done, std::uint64_t count, const std::string& name,
-                     ReadRest readRest, std::uint64_t enough = UINT64_MAX) {
+std::uint64_t ReadOn(std::uint64_t done, std::uint64_t count, const char* name, ReadRest readRest,
+                     std::uint64_t enough = UINT64_MAX) {
     while (done < count) {
         const std::int64_t got = readRest(done);
         if (got < 0)
@@ -167,19 +167,24 @@ std::uint64_t CFile::Read(void* data, std::uint64_t count) {
         next_ += static_cast<std::size_t>(buffered);
     }
     // The rest goes straight into the caller's memory.
-    return ReadOn(buffered, count, name_,
+    return ReadOn(buffered, count, name_.c_str(),
                   [&](std::uint64_t done) { return handle_->Read(bytes + done, count - done); });
 }
 
 std::uint64_t CFile::ReadAt(std::int64_t offset, void* data, std::uint64_t count,
                             std::uint64_t enough) {
     Require(false, CFileException::kCannotLoad);
+    return ReadFileAt(*handle_, name_.c_str(), offset, data, count, enough);
+}
+
+std::uint64_t ReadFileAt(CDiskFile& file, const char* name, std::int64_t offset, void* data,
+                         std::uint64_t count, std::uint64_t enough) {
     auto* bytes = static_cast<std::uint8_t*>(data);
     return ReadOn(
-        0, count, name_,
+        0, count, name,
         [&](std::uint64_t done) {
-            return handle_->ReadAt(offset + static_cast<std::int64_t>(done), bytes + done,
-                                   count - done);
+            return file.ReadAt(offset + static_cast<std::int64_t>(done), bytes + done,
+                               count - done);
         },
         enough);
 }
@@ -208,16 +213,22 @@ std::uint64_t CFile::CopyFrom(CFile& source, std::int64_t offset, std::uint64_t 
                               std::uint64_t enough) {
     Require(true, CFileException::kCannotWrite);
     source.Require(false, CFileException::kCannotLoad);
+    return CopyFrom(*source.handle_, source.name_.c_str(), offset, count, enough);
+}
+
+std::uint64_t CFile::CopyFrom(CDiskFile& source, const char* sourceName, std::int64_t offset,
+                              std::uint64_t count, std::uint64_t enough) {
+    Require(true, CFileException::kCannotWrite);
     std::uint64_t copied = 0;
     while (copied < count) {
         if (next_ == kWriteBufferSize && !Drain())
             throw CFileException(CFileException::kCannotWrite, name_);
         Reserve(count - copied);
         const std::uint64_t want = std::min<std::uint64_t>(count - copied, buffer_.size() - next_);
-        const std::int64_t got = source.handle_->ReadAt(offset + static_cast<std::int64_t>(copied),
-                                                        buffer_.data() + next_, want);
+        const std::int64_t got =
+            source.ReadAt(offset + static_cast<std::int64_t>(copied), buffer_.data() + next_, want);
         if (got < 0)
-            throw CFileException(CFileException::kCannotLoad, source.name_);
+            throw CFileException(CFileException::kCannotLoad, sourceName);
         if (got == 0)
             break;
         next_ += static_cast<std::size_t>(got);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace XALFcl {
@@ -59,6 +60,9 @@ public:
     // regular file ends there), sparing the read that would find the end.
     std::uint64_t CopyFrom(CFile& source, std::int64_t offset, std::uint64_t count,
                            std::uint64_t enough = UINT64_MAX);
+    // The same from an open disk file; errors reading it name `sourceName`.
+    std::uint64_t CopyFrom(CDiskFile& source, const char* sourceName, std::int64_t offset,
+                           std::uint64_t count, std::uint64_t enough = UINT64_MAX);
     // The next byte (0..255), or -1 at end of file.
     int GetChar();
     void PutChar(std::uint8_t byte);
@@ -105,6 +109,40 @@ private:
     // use.
     std::vector<std::uint8_t, CRawAllocator<std::uint8_t>> buffer_;
     std::size_t next_ = 0;
+};
+
+// Reads at an absolute offset of an open disk file as CFile::ReadAt does; a
+// read error throws kCannotLoad naming `name`.
+std::uint64_t ReadFileAt(CDiskFile& file, const char* name, std::int64_t offset, void* buffer,
+                         std::uint64_t count, std::uint64_t enough = UINT64_MAX);
+
+// Owns an open disk file and closes it (unchecked) before it goes, as CFile
+// does with its own.
+class CDiskFileCloser {
+public:
+    explicit CDiskFileCloser(std::unique_ptr<CDiskFile> file = nullptr) : file_(std::move(file)) {}
+    CDiskFileCloser(CDiskFileCloser&& other) noexcept = default;
+    CDiskFileCloser& operator=(CDiskFileCloser&& other) noexcept {
+        CloseFile();
+        file_ = std::move(other.file_);
+        return *this;
+    }
+    ~CDiskFileCloser() { CloseFile(); }
+
+    CDiskFile* get() const { return file_.get(); }
+    CDiskFile* operator->() const { return file_.get(); }
+    // The file passes to the caller, still open.
+    std::unique_ptr<CDiskFile> Release() { return std::move(file_); }
+
+private:
+    void CloseFile() {
+        if (file_ != nullptr)
+            file_->Close();
+        file_.reset();
+    }
+
+private:
+    std::unique_ptr<CDiskFile> file_;
 };
 
 } // namespace XALFcl

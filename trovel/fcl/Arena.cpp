@@ -1,0 +1,37 @@
+#include "fcl/Arena.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace XALFcl {
+
+namespace {
+
+// A chunk serves about 600 file entries; larger blocks get one of their own.
+constexpr std::size_t kChunkSize = std::size_t{64} << 10;
+constexpr std::size_t kAlignment = alignof(std::max_align_t);
+
+} // namespace
+
+void* CArena::Allocate(std::size_t size) {
+    size = (std::max<std::size_t>(size, 1) + kAlignment - 1) & ~(kAlignment - 1);
+    if (size > left_) {
+        const std::size_t chunk = std::max(size, kChunkSize);
+        chunks_.emplace_back(new std::max_align_t[chunk / sizeof(std::max_align_t)]);
+        next_ = reinterpret_cast<char*>(chunks_.back().get());
+        left_ = chunk;
+    }
+    void* block = next_;
+    next_ += size;
+    left_ -= size;
+    return block;
+}
+
+const char* CArena::Copy(const char* text, std::size_t count) {
+    char* copy = static_cast<char*>(Allocate(count + 1));
+    std::memcpy(copy, text, count);
+    copy[count] = '\0';
+    return copy;
+}
+
+} // namespace XALFcl

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+namespace XALFcl {
+
+// Memory for many small objects that live about as long as each other:
+// blocks are carved in order from large chunks and all go at once, with the
+// arena. Nothing is given back before then, and nothing here runs a
+// destructor: the objects' owners do that. Not for use by several threads
+// at once.
+class CArena {
+public:
+    CArena() = default;
+    CArena(const CArena&) = delete;
+    CArena& operator=(const CArena&) = delete;
+
+    // `size` bytes aligned for any object; a block of any size works.
+    void* Allocate(std::size_t size);
+    // A copy of `count` characters followed by a null character.
+    const char* Copy(const char* text, std::size_t count);
+
+private:
+    std::vector<std::unique_ptr<std::max_align_t[]>> chunks_;
+    // The free part of the last chunk.
+    char* next_ = nullptr;
+    std::size_t left_ = 0;
+};
+
+} // namespace XALFcl
