@@ -20,33 +20,16 @@ namespace XALArc {
 
 CArcEntry::CArcEntry(std::string name_, std::uint8_t type_) : name(std::move(name_)), type(type_) {}
 
-namespace {
-
-// Every entry's memory starts with a tag that says where it came from.
-constexpr std::size_t kTagSize = alignof(std::max_align_t);
-enum : unsigned char { kFromHeap, kFromArena };
-
-void* Tagged(void* block, unsigned char tag) {
-    static_cast<unsigned char*>(block)[0] = tag;
-    return static_cast<unsigned char*>(block) + kTagSize;
-}
-
-} // namespace
-
 void* CArcEntry::operator new(std::size_t size) {
-    return Tagged(::operator new(size + kTagSize), kFromHeap);
+    return XALFcl::NewTagged(size, nullptr);
 }
 
 void* CArcEntry::operator new(std::size_t size, XALFcl::CArena& arena) {
-    return Tagged(arena.Allocate(size + kTagSize), kFromArena);
+    return XALFcl::NewTagged(size, &arena);
 }
 
 void CArcEntry::operator delete(void* block) {
-    if (block == nullptr)
-        return;
-    unsigned char* start = static_cast<unsigned char*>(block) - kTagSize;
-    if (start[0] == kFromHeap)
-        ::operator delete(start);
+    XALFcl::DeleteTagged(block);
 }
 
 // Only for a constructor that fails: the arena keeps the block.
@@ -485,7 +468,7 @@ void CFileEntry::Load(XALFcl::CInputStream& stream, std::uint64_t n) {
 void CFileEntry::LoadFile(XALFcl::CDisk& disk, const std::string& diskPath,
                           XALFcl::CDiskDirectory* directory, const std::string& name) {
     XALFcl::CDiskFileCloser file(directory != nullptr
-                                     ? directory->OpenFile(name)
+                                     ? directory->OpenFileIn(parent->Arena(), name)
                                      : disk.Open(diskPath, XALFcl::OpenMode::Read));
     if (file.get() == nullptr)
         throw XALFcl::CFileException(XALFcl::CFileException::kCannotOpen, diskPath);

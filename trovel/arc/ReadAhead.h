@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fcl/RawAllocator.h"
+
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -50,7 +52,8 @@ private:
         std::exception_ptr failure;
     };
     struct Batch {
-        std::vector<std::uint8_t> bytes;
+        // Filled by reads before they are written: never cleared.
+        std::vector<std::uint8_t, XALFcl::CRawAllocator<std::uint8_t>> bytes;
         std::size_t used = 0;
         std::vector<Span> spans;
     };

@@ -34,4 +34,26 @@ const char* CArena::Copy(const char* text, std::size_t count) {
     return copy;
 }
 
+namespace {
+
+constexpr std::size_t kTagSize = kAlignment;
+enum : unsigned char { kFromHeap, kFromArena };
+
+} // namespace
+
+void* NewTagged(std::size_t size, CArena* arena) {
+    auto* block = static_cast<unsigned char*>(arena != nullptr ? arena->Allocate(size + kTagSize)
+                                                               : ::operator new(size + kTagSize));
+    block[0] = arena != nullptr ? kFromArena : kFromHeap;
+    return block + kTagSize;
+}
+
+void DeleteTagged(void* object) {
+    if (object == nullptr)
+        return;
+    unsigned char* block = static_cast<unsigned char*>(object) - kTagSize;
+    if (block[0] == kFromHeap)
+        ::operator delete(block);
+}
+
 } // namespace XALFcl

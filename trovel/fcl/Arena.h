@@ -29,4 +29,11 @@ private:
     std::size_t left_ = 0;
 };
 
+// For a class whose objects are made either in an arena or on the heap (its
+// own operator new and delete call these): every block starts with a tag
+// saying where it came from, so that deleting an object gives heap memory
+// back and leaves arena memory to the arena.
+void* NewTagged(std::size_t size, CArena* arena);
+void DeleteTagged(void* object);
+
 } // namespace XALFcl

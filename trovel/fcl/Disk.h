@@ -8,6 +8,8 @@
 
 namespace XALFcl {
 
+class CArena;
+
 enum class FileKind { Regular, Directory, Other };
 
 struct FileStatus {
@@ -37,13 +39,20 @@ enum class OpenMode {
 
 // One open file of a disk, for reading or for writing. Transfers may move
 // fewer bytes than asked anywhere (an interrupted call); callers go on until
-// they have all or the file ends. Nothing here buffers.
+// they have all or the file ends. Nothing here buffers. A file object may be
+// made in an arena (`new (arena) ...`): deleting it closes the file, and its
+// memory goes with the arena.
 class CDiskFile {
 public:
     CDiskFile() = default;
     CDiskFile(const CDiskFile&) = delete;
     CDiskFile& operator=(const CDiskFile&) = delete;
     virtual ~CDiskFile();
+
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, CArena& arena);
+    static void operator delete(void* block);
+    static void operator delete(void* block, CArena& arena);
 
     // At the current position: the number of bytes read, 0 at the end of
     // the file, -1 on an error.
@@ -94,6 +103,9 @@ public:
     virtual bool GetStatus(const std::string& name, FileStatus& status) = 0;
     // A file of it opened as CDisk::Open with OpenMode::Read opens one.
     virtual std::unique_ptr<CDiskFile> OpenFile(const std::string& name) = 0;
+    // The same, the file object made in `arena`, which must outlive it. A
+    // disk that does not do that makes it as OpenFile does.
+    virtual std::unique_ptr<CDiskFile> OpenFileIn(CArena& arena, const std::string& name);
 };
 
 // What a range copy did: the bytes copied, and which side failed if one did.

@@ -3,6 +3,7 @@
 #define _FILE_OFFSET_BITS 64
 #endif
 
+#include "fcl/Arena.h"
 #include "fcl/Disk.h"
 #include "fcl/FileName.h"
 #include "fcl/Platform.h"
@@ -320,14 +321,24 @@ public:
     }
 
     std::unique_ptr<CDiskFile> OpenFile(const std::string& name) override {
+        return Open(name, nullptr);
+    }
+
+    std::unique_ptr<CDiskFile> OpenFileIn(CArena& arena, const std::string& name) override {
+        return Open(name, &arena);
+    }
+
+private:
+    std::unique_ptr<CDiskFile> Open(const std::string& name, CArena* arena) {
         struct stat opened;
         const int fd = OpenForReading(name, opened, ::dirfd(dir_));
         if (fd < 0)
             return nullptr;
+        if (arena != nullptr)
+            return std::unique_ptr<CDiskFile>(new (*arena) CPosixFile(fd, -1, &opened));
         return std::make_unique<CPosixFile>(fd, -1, &opened);
     }
 
-private:
     DIR* dir_;
 };
 
