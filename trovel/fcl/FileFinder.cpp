@@ -85,51 +85,38 @@ void CFileFinder::Take(std::vector<DirectoryName>& names, bool withTimes, Status
     SortEntries();
 }
 
-// The CompareNames order of a large directory costs one upper-cased key per
-// name rather than a case mapping per compared byte, and the sort moves
-// small records rather than names. The key's first eight bytes, packed
-// most significant first, settle most comparisons without reaching the
-// strings.
+// The CompareNames order of a large directory: the sort moves small keys
+// rather than names, and a key's first eight upper-cased bytes, packed most
+// significant first, settle most comparisons without reaching the names.
+// A shorter name's zero padding sorts it first, as the full comparison
+// does; equal heads leave it to that comparison.
 void CFileFinder::SortEntries() {
     struct Key {
         std::uint64_t head;
-        int rank;
-        std::size_t index;
-        std::string folded;
+        std::uint32_t rank;
+        std::uint32_t index;
     };
-    std::vector<Key> keys;
-    keys.reserve(entries_.size());
+    std::vector<Key> keys(entries_.size());
     for (std::size_t i = 0; i < entries_.size(); ++i) {
-        std::string folded = entries_[i].name;
+        const std::string& name = entries_[i].name;
+        const std::size_t packed = std::min<std::size_t>(name.size(), 8);
         std::uint64_t head = 0;
-        for (std::size_t j = 0; j < folded.size(); ++j) {
-            folded[j] = ToAsciiUpper(folded[j]);
-            if (j < 8)
-                head |= std::uint64_t{static_cast<unsigned char>(folded[j])} << (56 - 8 * j);
-        }
-        keys.push_back({head, Rank(entries_[i].name), i, std::move(folded)});
+        for (std::size_t j = 0; j < packed; ++j)
+            head |= std::uint64_t{static_cast<unsigned char>(ToAsciiUpper(name[j]))}
+                << (56 - 8 * j);
+        keys[i] = {head, static_cast<std::uint32_t>(Rank(name)), static_cast<std::uint32_t>(i)};
     }
-    std::vector<const Key*> order;
-    order.reserve(keys.size());
-    for (const Key& key : keys)
-        order.push_back(&key);
-    std::sort(order.begin(), order.end(), [&](const Key* a, const Key* b) {
-        if (a->rank != b->rank)
-            return a->rank < b->rank;
-        // A shorter name's zero padding sorts it first, as the full
-        // comparison does; equal heads leave it to that comparison.
-        if (a->head != b->head)
-            return a->head < b->head;
-        // std::string compares as unsigned bytes, as CompareNames does.
-        const int folded = a->folded.compare(b->folded);
-        if (folded != 0)
-            return folded < 0;
-        return entries_[a->index].name < entries_[b->index].name;
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        if (a.rank != b.rank)
+            return a.rank < b.rank;
+        if (a.head != b.head)
+            return a.head < b.head;
+        return CompareNames(entries_[a.index].name, entries_[b.index].name) < 0;
     });
     std::vector<Entry> sorted;
     sorted.reserve(entries_.size());
-    for (const Key* key : order)
-        sorted.push_back(std::move(entries_[key->index]));
+    for (const Key& key : keys)
+        sorted.push_back(std::move(entries_[key.index]));
     entries_.swap(sorted);
 }
 
