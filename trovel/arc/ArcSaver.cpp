@@ -181,28 +181,6 @@ public:
     std::vector<CFileEntry*> members;
 };
 
-// One allocation-table record per file: start and end of its contents in the
-// file image, each file starting aligned.
-class CArcSaver::CFatWriter : public CArcEntryVisitor {
-public:
-    CFatWriter(XALFcl::COutputStream& stream_, std::uint64_t alignment_)
-        : stream(stream_), alignment(alignment_) {}
-
-    int Visit(CArcEntry& entry) override {
-        if (entry.IsFile()) {
-            const std::uint64_t size = entry.AsFile()->size;
-            stream.WriteU32(static_cast<std::uint32_t>(offset));
-            stream.WriteU32(static_cast<std::uint32_t>(offset + size));
-            offset += AlignUp(size, alignment);
-        }
-        return 0;
-    }
-
-    XALFcl::COutputStream& stream;
-    std::uint64_t offset = 0;
-    std::uint64_t alignment;
-};
-
 // The directory table goes straight to the file as directories are entered
 // (pre-order is ID order); the name sub-tables are staged in memory and
 // follow it.
@@ -249,28 +227,29 @@ public:
     std::uint64_t nextFileId = 0;
 };
 
-// The file contents in file ID order, each padded with 0xFF to the alignment.
-// They are copied from where they are in bounded pieces, never held whole;
-// disk files are read ahead of the writing.
-class CArcSaver::CFileImageWriter : public CArcEntryVisitor {
-public:
-    CFileImageWriter(XALFcl::CFileOutputStream& stream_, std::uint64_t alignment_,
-                     CReadAhead& contents_)
-        : stream(stream_), alignment(alignment_), contents(contents_) {}
+namespace {
 
-    int Visit(CArcEntry& entry) override {
-        if (entry.IsFile()) {
-            const CFileEntry& file = *entry.AsFile();
-            contents.CopyNext(stream.GetFile());
-            stream.Fill(AlignUp(file.size, alignment) - file.size, Format::kPadding);
-        }
-        return 0;
+// One allocation-table record per file, in ID order: start and end of its
+// contents in the file image, each file starting aligned. The table is
+// staged and written at once.
+void WriteFat(XALFcl::COutputStream& out, const std::vector<CFileEntry*>& members,
+              std::uint64_t alignment) {
+    std::vector<std::uint8_t> table(Format::kFatRecordSize * members.size());
+    std::uint8_t* record = table.data();
+    const auto put = [&](std::uint64_t value) {
+        for (int i = 0; i < 4; ++i)
+            *record++ = static_cast<std::uint8_t>(value >> (8 * i));
+    };
+    std::uint64_t offset = 0;
+    for (const CFileEntry* member : members) {
+        put(offset);
+        put(offset + member->size);
+        offset += AlignUp(member->size, alignment);
     }
+    out.Write(table.data(), table.size());
+}
 
-    XALFcl::CFileOutputStream& stream;
-    std::uint64_t alignment;
-    CReadAhead& contents;
-};
+} // namespace
 
 // File offsets fixed by the counting pass.
 struct CArcSaver::CLayout {
@@ -394,8 +373,7 @@ void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo&
     out.WriteU32(static_cast<std::uint32_t>(fatSize));
     out.WriteU16(static_cast<std::uint16_t>(info.fileCount));
     out.WriteU16(0); // reserved
-    CFatWriter fatWriter(out, align);
-    archive_.Walk(fatWriter);
+    WriteFat(out, contents.Members(), align);
 
     // The BTNF block ends right before the GMIF block header.
     const std::uint64_t namesEnd = layout.contentStart - Format::kBlockHeaderSize;
@@ -420,8 +398,13 @@ void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo&
 
     out.WriteU32(Format::kKindImage);
     out.WriteU32(static_cast<std::uint32_t>(info.imageSize + Format::kBlockHeaderSize));
-    CFileImageWriter imageWriter(out, align, contents);
-    archive_.Walk(imageWriter);
+    // The file contents in file ID order, each padded with 0xFF to the
+    // alignment. They are copied from where they are in bounded pieces, never
+    // held whole; disk files are read ahead of the writing.
+    for (const CFileEntry* member : contents.Members()) {
+        contents.CopyNext(out.GetFile());
+        out.Fill(AlignUp(member->size, align) - member->size, Format::kPadding);
+    }
 }
 
 } // namespace XALArc

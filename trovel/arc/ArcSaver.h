@@ -38,9 +38,7 @@ public:
     static std::string BackupStagingName(const std::string& archivePath);
 
     class CArchiveInfo;
-    class CFatWriter;
     class CNameTableWriter;
-    class CFileImageWriter;
 
 private:
     struct CLayout;
