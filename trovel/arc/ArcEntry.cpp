@@ -634,12 +634,17 @@ bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
     XALFcl::CDiskFileCloser opened;
     XALFcl::CDiskFile* source = disk_ != nullptr ? &OpenSource(opened) : nullptr;
     const std::uint64_t chunkSize = std::min(size, CArchiveImage::kChunkSize);
-    // Left uninitialised: every byte compared has been read first.
-    const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[chunkSize]);
+    // Left uninitialised: every byte compared has been read first. A small
+    // member's bytes fit on the stack.
+    std::uint8_t small[std::size_t{16} << 10];
+    std::unique_ptr<std::uint8_t[]> large;
+    if (chunkSize > sizeof small)
+        large.reset(new std::uint8_t[chunkSize]);
+    std::uint8_t* const block = large != nullptr ? large.get() : small;
     std::unique_ptr<std::uint8_t[]> stored;
     for (std::uint64_t done = 0; done < size;) {
         const std::uint64_t chunk = std::min(size - done, chunkSize);
-        stream.Read(block.get(), chunk);
+        stream.Read(block, chunk);
         if (stream.state & XALFcl::CIosBase::kEndOfData)
             return false;
         // A small member of the archive is compared where the image holds it.
@@ -654,7 +659,7 @@ bool CFileEntry::Compare(XALFcl::CInputStream& stream, std::uint64_t n) const {
             ReadPiece(source, done, stored.get(), chunk);
             expected = stored.get();
         }
-        if (std::memcmp(block.get(), expected, static_cast<std::size_t>(chunk)) != 0)
+        if (std::memcmp(block, expected, static_cast<std::size_t>(chunk)) != 0)
             return false;
         done += chunk;
     }

@@ -21,8 +21,7 @@ void CFileComparator::VisitFile(const std::string& archivePath, const std::strin
         XALFcl::PrintLine(archivePath + CArcException::Message(CArcException::kMissingFile));
         return;
     }
-    const std::unique_ptr<XALFcl::CFileInputStream> opened = OpenVisited(diskPath);
-    XALFcl::CFileInputStream& stream = *opened;
+    XALFcl::CFileInputStream stream = OpenVisited(diskPath);
     Report("Comparing: ", diskPath);
     // The status that the open took costs nothing more; the length alone
     // costs three seeks.

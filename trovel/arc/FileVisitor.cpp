@@ -294,10 +294,9 @@ void CFileVisitor::LoadVisited(CFileEntry& file, const std::string& diskPath) {
         file.LoadFile(archive->disk, diskPath);
 }
 
-std::unique_ptr<XALFcl::CFileInputStream> CFileVisitor::OpenVisited(const std::string& diskPath) {
-    return std::make_unique<XALFcl::CFileInputStream>(archive->disk, diskPath, visitedDirectory_,
-                                                      visitedDirectory_ != nullptr ? *visitedName_
-                                                                                   : std::string());
+XALFcl::CFileInputStream CFileVisitor::OpenVisited(const std::string& diskPath) {
+    return XALFcl::CFileInputStream(archive->disk, diskPath, visitedDirectory_,
+                                    visitedDirectory_ != nullptr ? *visitedName_ : std::string());
 }
 
 void CFileVisitor::Report(const char* prefix, const std::string& path) const {

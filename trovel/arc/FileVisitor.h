@@ -55,7 +55,7 @@ protected:
     // Makes the disk file being visited the contents of `file`.
     void LoadVisited(CFileEntry& file, const std::string& diskPath);
     // The disk file being visited, opened for reading.
-    std::unique_ptr<XALFcl::CFileInputStream> OpenVisited(const std::string& diskPath);
+    XALFcl::CFileInputStream OpenVisited(const std::string& diskPath);
 
 private:
     // Registers the directory, then reads the open `directory` (null: it
