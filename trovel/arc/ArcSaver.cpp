@@ -302,7 +302,7 @@ void CArcSaver::Save(const std::string& archivePath) {
     layout.contentStart = AlignUp(unalignedStart, align);
     layout.fileSize = layout.contentStart + info.imageSize;
     CheckLimits(info, layout, archivePath);
-    CReadAhead contents(std::move(info.members));
+    CReadAhead contents(std::move(info.members), align, Format::kPadding);
 
     // Runs saving at once (one archive, or two that share the temporary
     // name) must not write into each other's temporary file: it is created
@@ -401,10 +401,8 @@ void CArcSaver::WriteArchive(XALFcl::CFileOutputStream& out, const CArchiveInfo&
     // The file contents in file ID order, each padded with 0xFF to the
     // alignment. They are copied from where they are in bounded pieces, never
     // held whole; disk files are read ahead of the writing.
-    for (const CFileEntry* member : contents.Members()) {
-        contents.CopyNext(out.GetFile());
-        out.Fill(AlignUp(member->size, align) - member->size, Format::kPadding);
-    }
+    for (std::size_t written = 0; written < contents.Members().size();)
+        written += contents.CopyNext(out.GetFile());
 }
 
 } // namespace XALArc

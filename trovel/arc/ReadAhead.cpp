@@ -5,6 +5,7 @@
 #include "fcl/File.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -19,7 +20,9 @@ constexpr std::size_t kBatches = 8;
 
 } // namespace
 
-CReadAhead::CReadAhead(std::vector<CFileEntry*> members) : members_(std::move(members)) {
+CReadAhead::CReadAhead(std::vector<CFileEntry*> members, std::uint64_t alignment,
+                       std::uint8_t padding)
+    : members_(std::move(members)), alignment_(alignment), padding_(padding) {
     if (std::none_of(members_.begin(), members_.end(),
                      [](const CFileEntry* member) { return member->IsDiskFile(); }))
         return;
@@ -52,9 +55,24 @@ void CReadAhead::Run() {
         Publish(batch);
 }
 
+std::uint64_t CReadAhead::PaddingOf(std::uint64_t size) const {
+    return (alignment_ - size % alignment_) % alignment_;
+}
+
+void CReadAhead::WritePadding(XALFcl::CFile& out, std::uint64_t count) const {
+    std::uint8_t bytes[256];
+    std::memset(bytes, padding_, static_cast<std::size_t>(std::min<std::uint64_t>(count, 256)));
+    for (; count > 0;) {
+        const std::uint64_t n = std::min<std::uint64_t>(count, sizeof bytes);
+        out.Write(bytes, n);
+        count -= n;
+    }
+}
+
 // The reads are those of CFileEntry::CopyTo: one byte more than the member
 // should hold is asked for, so that the read bringing its last bytes shows
-// its end too. A member that fits a batch whole, with that byte, is not
+// its end too. The padding takes the place of that byte and what follows. A
+// member that fits a batch whole, with that byte or its padding, is not
 // split. After a failure nothing more is read.
 void CReadAhead::Read(std::size_t index, Batch*& batch) {
     CFileEntry& member = *members_[index];
@@ -72,9 +90,11 @@ void CReadAhead::Read(std::size_t index, Batch*& batch) {
     };
     try {
         const std::uint64_t size = member.size;
-        if (size < kBatchSize && size + 1 > kBatchSize - batch->used && !next())
+        const std::uint64_t padding = PaddingOf(size);
+        const std::uint64_t whole = size + std::max<std::uint64_t>(padding, 1);
+        if (whole <= kBatchSize && whole > kBatchSize - batch->used && !next())
             return;
-        const XALFcl::CDiskFileCloser file(member.TakeSource());
+        XALFcl::CDiskFileCloser file(member.TakeSource());
         for (std::uint64_t done = 0;;) {
             if (batch->used == kBatchSize && !next())
                 return;
@@ -90,6 +110,15 @@ void CReadAhead::Read(std::size_t index, Batch*& batch) {
                                              member.DiskPath());
             if (got < want)
                 break;
+        }
+        file = XALFcl::CDiskFileCloser();
+        for (std::uint64_t left = padding; left > 0;) {
+            if (batch->used == kBatchSize && !next())
+                return;
+            const std::uint64_t n = std::min<std::uint64_t>(left, kBatchSize - batch->used);
+            std::memset(batch->bytes.data() + batch->used, padding_, static_cast<std::size_t>(n));
+            batch->used += static_cast<std::size_t>(n);
+            left -= n;
         }
         span.end = batch->used;
         span.last = true;
@@ -140,21 +169,35 @@ const CReadAhead::Span& CReadAhead::NextSpan() {
     return reading_->spans.front();
 }
 
-void CReadAhead::CopyNext(XALFcl::CFile& out) {
+std::size_t CReadAhead::CopyNext(XALFcl::CFile& out) {
     CFileEntry& member = *members_[next_++];
     if (!member.IsDiskFile()) {
         member.CopyTo(out);
-        return;
+        WritePadding(out, PaddingOf(member.size));
+        return 1;
     }
     for (;;) {
         const Span& span = NextSpan();
         if (span.member != next_ - 1)
             throw std::logic_error("read ahead out of order");
-        out.Write(reading_->bytes.data() + span.begin, span.end - span.begin);
-        if (span.failure)
-            std::rethrow_exception(span.failure);
-        if (span.last)
-            return;
+        if (span.failure || !span.last) {
+            out.Write(reading_->bytes.data() + span.begin, span.end - span.begin);
+            if (span.failure)
+                std::rethrow_exception(span.failure);
+            continue;
+        }
+        // The members that follow whole in the batch lie right after it.
+        std::size_t end = span.end;
+        std::size_t written = 1;
+        for (; span_ < reading_->spans.size(); ++span_, ++next_, ++written) {
+            const Span& following = reading_->spans[span_];
+            if (following.member != next_ || following.begin != end || !following.last
+                || following.failure)
+                break;
+            end = following.end;
+        }
+        out.Write(reading_->bytes.data() + span.begin, end - span.begin);
+        return written;
     }
 }
 

@@ -25,19 +25,25 @@ class CFileEntry;
 // happened, so that a save makes the same file and fails with the same
 // message at the same member as one that reads each member when it is
 // written. Members of other contents are left to the writer.
+//
+// Each member is followed by `padding` bytes up to a multiple of the
+// alignment. The reader puts them into its batches after a disk file's
+// bytes, so that a run of whole members in one batch goes out in one write.
 class CReadAhead {
 public:
     // `members` in the order they are written; the thread starts when one is
     // a disk file. The entries must outlive this object.
-    explicit CReadAhead(std::vector<CFileEntry*> members);
+    CReadAhead(std::vector<CFileEntry*> members, std::uint64_t alignment, std::uint8_t padding);
     CReadAhead(const CReadAhead&) = delete;
     CReadAhead& operator=(const CReadAhead&) = delete;
     // Stops the thread, also when the writer failed half way.
     ~CReadAhead();
 
-    // Appends the contents of the next member to `out`, as CFileEntry::CopyTo
-    // does; members are taken in order.
-    void CopyNext(XALFcl::CFile& out);
+    // Appends the contents of the next member and its padding to `out`, the
+    // contents as CFileEntry::CopyTo does; members are taken in order. Whole
+    // members that follow it in the same batch go too. Returns the number of
+    // members written.
+    std::size_t CopyNext(XALFcl::CFile& out);
     // The members, in the order they are written.
     const std::vector<CFileEntry*>& Members() const { return members_; }
 
@@ -59,8 +65,12 @@ private:
     };
 
     void Run();
-    // Reads member `index` into batches.
+    // Reads member `index` and its padding into batches.
     void Read(std::size_t index, Batch*& batch);
+    // The padding that follows a member of `size` bytes.
+    std::uint64_t PaddingOf(std::uint64_t size) const;
+    // Writes `count` padding bytes to `out`.
+    void WritePadding(XALFcl::CFile& out, std::uint64_t count) const;
     // Hands a filled batch to the writer.
     void Publish(Batch* filled);
     // Waits for an empty batch; null once the writer has gone.
@@ -69,6 +79,8 @@ private:
     const Span& NextSpan();
 
     std::vector<CFileEntry*> members_;
+    std::uint64_t alignment_;
+    std::uint8_t padding_;
     std::size_t next_ = 0;
     std::vector<std::unique_ptr<Batch>> batches_;
 
