@@ -3,7 +3,6 @@
 #include "arc/ArcEntry.h"
 #include "fcl/Text.h"
 
-#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -24,7 +23,12 @@ std::uint64_t FoldWord(std::uint64_t word) {
 // Eight bytes of the name from `at`, zero past its end.
 std::uint64_t WordAt(const std::string& name, std::size_t at) {
     std::uint64_t word = 0;
-    std::memcpy(&word, name.data() + at, std::min<std::size_t>(8, name.size() - at));
+    if (name.size() - at >= 8) {
+        std::memcpy(&word, name.data() + at, 8);
+        return word;
+    }
+    for (std::size_t i = at; i < name.size(); ++i)
+        word |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * (i - at));
     return word;
 }
 
