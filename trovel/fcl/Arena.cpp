@@ -17,7 +17,9 @@ void* CArena::Allocate(std::size_t size) {
     size = (std::max<std::size_t>(size, 1) + kAlignment - 1) & ~(kAlignment - 1);
     if (size > left_) {
         const std::size_t chunk = std::max(size, kChunkSize);
-        chunks_.emplace_back(new std::max_align_t[chunk / sizeof(std::max_align_t)]);
+        // max_align_t may be larger than its alignment: whole ones cover it.
+        chunks_.emplace_back(new std::max_align_t[(chunk + sizeof(std::max_align_t) - 1)
+                                                  / sizeof(std::max_align_t)]);
         next_ = reinterpret_cast<char*>(chunks_.back().get());
         left_ = chunk;
     }
