@@ -33,13 +33,7 @@ TEST(Arena, BlocksAreAlignedAndKeepTheirBytes) {
 // Objects made on the heap and in an arena are deleted alike: the heap's
 // memory goes back (the sanitizers check it), the arena's stays with it.
 TEST(Arena, TaggedObjectsAreDeletedWhereverTheyWereMade) {
-    struct Object {
-        static void* operator new(std::size_t size) { return NewTagged(size, nullptr); }
-        static void* operator new(std::size_t size, CArena& arena) {
-            return NewTagged(size, &arena);
-        }
-        static void operator delete(void* block) { DeleteTagged(block); }
-        static void operator delete(void*, CArena&) {}
+    struct Object : CArenaObject {
         std::string text = std::string(40, 't');
     };
     CArena arena;

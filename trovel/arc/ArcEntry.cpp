@@ -20,21 +20,6 @@ namespace XALArc {
 
 CArcEntry::CArcEntry(std::string name_, std::uint8_t type_) : name(std::move(name_)), type(type_) {}
 
-void* CArcEntry::operator new(std::size_t size) {
-    return XALFcl::NewTagged(size, nullptr);
-}
-
-void* CArcEntry::operator new(std::size_t size, XALFcl::CArena& arena) {
-    return XALFcl::NewTagged(size, &arena);
-}
-
-void CArcEntry::operator delete(void* block) {
-    XALFcl::DeleteTagged(block);
-}
-
-// Only for a constructor that fails: the arena keeps the block.
-void CArcEntry::operator delete(void*, XALFcl::CArena&) {}
-
 CFileEntry* CArcEntry::AsFile() {
     return IsFile() ? static_cast<CFileEntry*>(this) : nullptr;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "arc/FoldedIndex.h"
+#include "fcl/Arena.h"
 #include "fcl/List.h"
 #include "fcl/PathTokenizer.h"
 
@@ -11,7 +12,6 @@
 #include <vector>
 
 namespace XALFcl {
-class CArena;
 class CDisk;
 class CDiskDirectory;
 class CDiskFile;
@@ -34,18 +34,13 @@ class CFileEntry;
 // of its root (`new (dir->Arena()) ...`): deleting one runs its destructor,
 // and its memory goes with the arena. An entry made with a plain `new` goes
 // back to the heap.
-class CArcEntry {
+class CArcEntry : public XALFcl::CArenaObject {
 public:
     enum : std::uint8_t { kFile = 1, kDirectory = 2 };
 
     CArcEntry(const CArcEntry&) = delete;
     CArcEntry& operator=(const CArcEntry&) = delete;
     virtual ~CArcEntry() = default;
-
-    static void* operator new(std::size_t size);
-    static void* operator new(std::size_t size, XALFcl::CArena& arena);
-    static void operator delete(void* block);
-    static void operator delete(void* block, XALFcl::CArena& arena);
 
     bool IsFile() const { return (type & kFile) != 0; }
     bool IsDirectory() const { return (type & kDirectory) != 0; }

@@ -29,11 +29,21 @@ private:
     std::size_t left_ = 0;
 };
 
-// For a class whose objects are made either in an arena or on the heap (its
-// own operator new and delete call these): every block starts with a tag
-// saying where it came from, so that deleting an object gives heap memory
-// back and leaves arena memory to the arena.
+// Every block starts with a tag saying where it came from, so that deleting
+// an object gives heap memory back and leaves arena memory to the arena.
 void* NewTagged(std::size_t size, CArena* arena);
 void DeleteTagged(void* object);
+
+// A base for classes whose objects are made either on the heap (a plain
+// `new`) or in an arena (`new (arena) ...`, the arena outliving them), and
+// deleted alike: the destructor runs, and only heap memory is given back.
+class CArenaObject {
+public:
+    static void* operator new(std::size_t size) { return NewTagged(size, nullptr); }
+    static void* operator new(std::size_t size, CArena& arena) { return NewTagged(size, &arena); }
+    static void operator delete(void* block) { DeleteTagged(block); }
+    // Only for a constructor that fails: the arena keeps the block.
+    static void operator delete(void*, CArena&) {}
+};
 
 } // namespace XALFcl

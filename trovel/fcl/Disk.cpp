@@ -15,21 +15,6 @@ constexpr std::uint64_t kCopyChunk = std::uint64_t{128} << 10;
 
 CDiskFile::~CDiskFile() = default;
 
-void* CDiskFile::operator new(std::size_t size) {
-    return NewTagged(size, nullptr);
-}
-
-void* CDiskFile::operator new(std::size_t size, CArena& arena) {
-    return NewTagged(size, &arena);
-}
-
-void CDiskFile::operator delete(void* block) {
-    DeleteTagged(block);
-}
-
-// Only for a constructor that fails: the arena keeps the block.
-void CDiskFile::operator delete(void*, CArena&) {}
-
 CDiskDirectory::~CDiskDirectory() = default;
 
 std::unique_ptr<CDiskFile> CDiskDirectory::OpenFileIn(CArena&, const std::string& name) {

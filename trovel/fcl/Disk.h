@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fcl/Arena.h"
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -7,8 +9,6 @@
 #include <vector>
 
 namespace XALFcl {
-
-class CArena;
 
 enum class FileKind { Regular, Directory, Other };
 
@@ -42,17 +42,12 @@ enum class OpenMode {
 // they have all or the file ends. Nothing here buffers. A file object may be
 // made in an arena (`new (arena) ...`): deleting it closes the file, and its
 // memory goes with the arena.
-class CDiskFile {
+class CDiskFile : public CArenaObject {
 public:
     CDiskFile() = default;
     CDiskFile(const CDiskFile&) = delete;
     CDiskFile& operator=(const CDiskFile&) = delete;
     virtual ~CDiskFile();
-
-    static void* operator new(std::size_t size);
-    static void* operator new(std::size_t size, CArena& arena);
-    static void operator delete(void* block);
-    static void operator delete(void* block, CArena& arena);
 
     // At the current position: the number of bytes read, 0 at the end of
     // the file, -1 on an error.
