@@ -83,6 +83,7 @@ bool status_by(const std::string& path, bool as_link, path_status& status) {
     if (known) {
         status.id = id_of(info);
         status.regular = is_regular(handle, info, as_link);
+        status.length = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
     }
     ::CloseHandle(handle);
     return known;
