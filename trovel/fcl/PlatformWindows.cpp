@@ -581,9 +581,11 @@ public:
             && ::CreateHardLinkW(name.c_str(), target.c_str(), nullptr);
     }
 
-    // Handles are not the scarce resource that descriptors are; the bound
-    // is the one POSIX hosts reach at most.
-    std::uint64_t OpenFileLimit() override { return (std::uint64_t{1} << 17) - 64; }
+    // Windows itself takes millions of handles, but Wine keeps a host
+    // descriptor for each open file, in the program and in its server,
+    // within the host's limit (often a few thousand); a file past the bound
+    // is only opened again when needed.
+    std::uint64_t OpenFileLimit() override { return (std::uint64_t{1} << 12) - 64; }
 
     std::uint32_t DefaultPermissions() override { return 0666; }
 };
