@@ -169,9 +169,14 @@ format-check:
 WIN_DIR       ?= build-windows
 WIN_TEST_DIR  ?= $(WIN_DIR)/tests
 WIN_PROGRAMS  ?= $(WIN_DIR)/programs
+WIN_HOST_DIR  ?= $(WIN_DIR)/host
 WIN_TOOLCHAIN ?= $(CURDIR)/cmake/mingw-w64-x86_64.cmake
 MINGW_CXX     ?= x86_64-w64-mingw32-g++-posix
 WINE          ?= wine
+WINESERVER    ?= wineserver
+# Seconds that the Wine server of `make test-windows` stays after its last
+# program.
+WINE_LINGER   ?= 60
 WINEPREFIX    ?= $(CURDIR)/$(WIN_DIR)/wineprefix
 WIN_PACKAGE   ?= $(WIN_DIR)/velko-tools-windows.zip
 WIN_ENV        = WINEPREFIX=$(WINEPREFIX) WINEDEBUG=-all WINE=$(WINE)
@@ -205,24 +210,33 @@ windows: check-mingw
 	  -DVELKO_WERROR=ON -DVELKO_TESTS=OFF
 	$(CMAKE) --build $(WIN_DIR) -j$(JOBS) --target trovel wendle
 
-# The unit tests built for Windows, then the end-to-end tests of the Linux
-# build run against the .exe files, then the same-bytes check, all under Wine.
+# The unit tests built for Windows, then every end-to-end test, built for
+# Linux in $(WIN_HOST_DIR) and run against the .exe files, then the same-bytes
+# check, all under Wine. The end-to-end cases get longer than on Linux, as
+# every run starts Wine. A Wine server of its own is started first (the one
+# of this prefix, if any, is stopped) and lingers, so that it never inherits
+# the limits that a case sets for the program it runs.
 test-windows: check-mingw check-wine check-gtest windows
 	$(CMAKE) -S tests/windows -B $(WIN_TEST_DIR) -DCMAKE_TOOLCHAIN_FILE=$(WIN_TOOLCHAIN) \
 	  -DCMAKE_BUILD_TYPE=Release
 	$(CMAKE) --build $(WIN_TEST_DIR) -j$(JOBS)
 	$(WIN_ENV) $(CTEST) --test-dir $(WIN_TEST_DIR) --output-on-failure
-	$(CMAKE) -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKO_WERROR=ON
-	$(CMAKE) --build $(BUILD_DIR) -j$(JOBS) --target trovel trovel_e2e wendle_e2e
+	$(CMAKE) -S . -B $(WIN_HOST_DIR) --log-level=WARNING -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVELKO_WERROR=ON -DVELKO_TEST_TIMEOUT=900
+	$(CMAKE) --build $(WIN_HOST_DIR) -j$(JOBS) --target trovel trovel_e2e wendle_e2e
 	mkdir -p $(WIN_PROGRAMS)
 	for p in trovel wendle; do \
 	  printf '#!/bin/sh\nexec %s %s "$$@"\n' '$(WINE)' '$(CURDIR)/$(WIN_DIR)/'$$p.exe >$(WIN_PROGRAMS)/$$p; \
 	  chmod +x $(WIN_PROGRAMS)/$$p; \
 	done
-	$(WIN_ENV) VELKO_WINDOWS_PROGRAMS=$(CURDIR)/$(WIN_PROGRAMS) $(CTEST) --test-dir $(BUILD_DIR) \
-	  --output-on-failure -j$(JOBS) -R '^(Trovel(Archive|Boundary|CommandLine|Edit|Save|Script)|Wendle(Archive|Boundary|CommandLine))[.]' \
+	-$(WIN_ENV) $(WINESERVER) -k
+	$(WIN_ENV) $(WINESERVER) -w
+	$(WIN_ENV) $(WINESERVER) -p $(WINE_LINGER)
+	$(WIN_ENV) $(WIN_PROGRAMS)/wendle -h >/dev/null
+	$(WIN_ENV) VELKO_WINDOWS_PROGRAMS=$(CURDIR)/$(WIN_PROGRAMS) $(CTEST) \
+	  --test-dir $(WIN_HOST_DIR)/obj/tests/e2e --output-on-failure -j$(JOBS) \
 	  -E "^($$(grep -v '^#' tests/windows/e2e_excluded.txt | paste -sd'|'))$$"
-	$(WIN_ENV) tests/windows/same_bytes.sh $(BUILD_DIR)/trovel $(WIN_DIR)/trovel.exe
+	$(WIN_ENV) tests/windows/same_bytes.sh $(WIN_HOST_DIR)/trovel $(WIN_DIR)/trovel.exe
 
 # A release zip: both programs, the manual pages rendered as text (those in
 # docs/man, when there are any), the other manuals and the README.

@@ -157,9 +157,11 @@ TEST_F(TrovelBoundary, IndexSymbolsOfAPathWithSeveralDotsEndAtItsLastDot) {
         const auto r = Trovel(args);
         EXPECT_EQ(r.status, 0) << r.err;
         const std::string text = Read(c.header);
-        const std::string tail = "#ifndef " + c.guard + "\n#define " + c.guard + "\n\nenum {\n\t"
-            + c.symbol + " = 0\n};\n\n/* " + c.guard + " */\n#endif\n";
-        EXPECT_NE(text.find("\tFile: " + c.header + "\n"), std::string::npos) << text;
+        const std::string tail =
+            HostText("#ifndef " + c.guard + "\n#define " + c.guard + "\n\nenum {\n\t" + c.symbol
+                     + " = 0\n};\n\n/* " + c.guard + " */\n#endif\n");
+        EXPECT_NE(text.find(HostText("\tFile: " + HostPath(c.header) + "\n")), std::string::npos)
+            << text;
         EXPECT_EQ(text.substr(text.find("#ifndef")), tail);
     }
 }

@@ -83,7 +83,8 @@ TEST_F(TrovelCommandLine, EveryUsageErrorPrintsUsageAndTouchesNothing) {
         {""},
         {"-c", "", "x"},
         {"-"},
-        {std::string(100000, 'x'), "-\xc3\xa9"},
+        // As long as the host takes: Windows takes 32,767 characters.
+        {std::string(RunsWindowsProgram() ? 30000 : 100000, 'x'), "-\xc3\xa9"},
         {"-c", "--unknown=\xff", "arc"},
     };
     for (const auto& args : cases) {

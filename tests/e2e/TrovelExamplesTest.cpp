@@ -43,11 +43,7 @@ protected:
             "-c", "unset MAKEFLAGS MFLAGS MAKELEVEL; exec make --no-print-directory \"$@\"", "make",
             "TROVEL=" + program};
         args.insert(args.end(), targets.begin(), targets.end());
-        return testsupport::Run("/bin/sh", args, dir / "ex");
-    }
-
-    RunResult InCopy(const std::string& program, const std::vector<std::string>& args) const {
-        return testsupport::Run(program, args, dir / "ex");
+        return AsOnPosix(testsupport::Run("/bin/sh", args, dir / "ex"));
     }
 };
 
@@ -65,8 +61,8 @@ TEST_F(TrovelExamples, LoaderReadsMembersByIdAndByPathAndListsAsTrovelDoes) {
          })
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
 
-    const RunResult listed = InCopy(program, {"-l", "game.kpak"});
-    r = InCopy(dir / "ex/loader", {"-l", "game.kpak"});
+    const RunResult listed = RunIn(dir / "ex", {"-l", "game.kpak"});
+    r = testsupport::Run(dir / "ex/loader", {"-l", "game.kpak"}, dir / "ex");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, listed.out);
 }

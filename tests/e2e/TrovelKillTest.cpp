@@ -201,8 +201,8 @@ TEST_F(TrovelKill, TwoRunsSavingAtOnceLeaveTheArchiveOfOne) {
         const int first = round % 2;
         Process a(program, edits[first].Command("arc", false), dir.path());
         Process b(program, edits[1 - first].Command("arc", false), dir.path());
-        const RunResult results[] = {first == 0 ? a.Wait() : b.Wait(),
-                                     first == 0 ? b.Wait() : a.Wait()};
+        const RunResult results[] = {AsOnPosix(first == 0 ? a.Wait() : b.Wait()),
+                                     AsOnPosix(first == 0 ? b.Wait() : a.Wait())};
         bool written = false;
         for (int i = 0; i < 2; ++i) {
             const RunResult& r = results[i];

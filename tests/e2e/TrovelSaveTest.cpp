@@ -112,7 +112,7 @@ TEST_F(TrovelSave, RunWhoseTemporaryFileWasTakenAwayFails) {
         if (replaced)
             Write("arc.@@@", "FOREIGN");
         a->Continue();
-        const RunResult r = a->Wait();
+        const RunResult r = AsOnPosix(a->Wait());
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "arc.@@@: Cannot write to file.\n");
         EXPECT_TRUE(Read("arc.kpak") == oldBytes);

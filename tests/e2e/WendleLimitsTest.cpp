@@ -48,9 +48,9 @@ TEST_F(WendleLimits, WavesBeyond4GiBAreRefusedBeforeTheirDataIsWritten) {
         Write("l.swar", "an older archive");
         // Files may grow to 1 MiB only: a run that began copying the
         // waves would be stopped by the signal that refuses more.
-        const auto r = testsupport::Run(
+        const auto r = AsOnPosix(testsupport::Run(
             "/bin/sh", {"-c", "ulimit -f 1024 && exec \"$0\" \"$@\"", program, "l.txt"},
-            dir.path());
+            dir.path()));
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, std::string("wendle: ") + c.message + "\n");
         EXPECT_FALSE(Exists(dir / "l.swar"));

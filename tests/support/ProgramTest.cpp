@@ -1,5 +1,6 @@
 #include "ProgramTest.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -18,16 +19,14 @@ std::string ProgramToRun(std::string built) {
     return std::string(elsewhere) + "/" + built.substr(built.find_last_of('/') + 1);
 }
 
-// The output of the Windows build as the POSIX build would write it, which
-// is what the expectations spell: a Windows console program ends its lines
-// with "\r\n", and the tools compose disk paths with the host's separator,
-// "\" there.
-void AsOnPosix(std::string& text) {
+// `text` with each "\r\n" turned into "\n", and, with `separators`, each
+// "\" into "/".
+std::string Unified(const std::string& text, bool separators) {
     std::string unified;
     for (std::size_t i = 0; i < text.size(); ++i)
         if (text[i] != '\r' || i + 1 == text.size() || text[i + 1] != '\n')
-            unified.push_back(text[i] == '\\' ? '/' : text[i]);
-    text.swap(unified);
+            unified.push_back(separators && text[i] == '\\' ? '/' : text[i]);
+    return unified;
 }
 
 } // namespace
@@ -35,12 +34,41 @@ void AsOnPosix(std::string& text) {
 ProgramTest::ProgramTest(std::string program) : program(ProgramToRun(std::move(program))) {}
 
 RunResult ProgramTest::Run(const std::vector<std::string>& args) const {
-    RunResult result = testsupport::Run(program, args, dir.path());
+    return RunIn(dir.path(), args);
+}
+
+// Under Wine every file call goes through its server: a run may take a few
+// times as long.
+RunResult ProgramTest::RunIn(const std::string& cwd, const std::vector<std::string>& args) const {
+    return AsOnPosix(testsupport::Run(
+        program, args, cwd, RunsWindowsProgram() ? 4 * kRunTimeoutSeconds : kRunTimeoutSeconds));
+}
+
+// A Windows console program ends its lines with "\r\n", and the tools
+// compose disk paths with the host's separator, "\" there.
+RunResult ProgramTest::AsOnPosix(RunResult result) {
     if (RunsWindowsProgram()) {
-        AsOnPosix(result.out);
-        AsOnPosix(result.err);
+        result.out = Unified(result.out, true);
+        result.err = Unified(result.err, true);
     }
     return result;
+}
+
+std::string ProgramTest::PosixLineEnds(const std::string& text) {
+    return RunsWindowsProgram() ? Unified(text, false) : text;
+}
+
+std::string ProgramTest::HostPath(std::string path) {
+    if (RunsWindowsProgram())
+        std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+std::string ProgramTest::HostText(const std::string& text) {
+    std::string bytes;
+    for (const char c : text)
+        bytes += c == '\n' && RunsWindowsProgram() ? "\r\n" : std::string(1, c);
+    return bytes;
 }
 
 bool ProgramTest::RunsWindowsProgram() {
