@@ -243,7 +243,7 @@ test-windows: check-mingw check-wine check-gtest windows
 package-windows: windows
 	rm -rf $(WIN_DIR)/package $(WIN_PACKAGE)
 	mkdir -p $(WIN_DIR)/package/velko-tools
-	cp $(WIN_DIR)/trovel.exe $(WIN_DIR)/wendle.exe README.md docs/*.md $(WIN_DIR)/package/velko-tools/
+	cp $(WIN_DIR)/trovel.exe $(WIN_DIR)/wendle.exe README.md CHANGELOG.md docs/*.md $(WIN_DIR)/package/velko-tools/
 	for page in docs/man/*.1; do \
 	  [ -e "$$page" ] || continue; \
 	  groff -man -Tutf8 -P-cbou "$$page" >$(WIN_DIR)/package/velko-tools/$$(basename "$$page" .1).txt; \
