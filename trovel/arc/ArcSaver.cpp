@@ -231,14 +231,14 @@ namespace {
 
 // One allocation-table record per file, in ID order: start and end of its
 // contents in the file image, each file starting aligned. The table is
-// staged and written at once.
+// staged in the stream's byte order and written at once.
 void WriteFat(XALFcl::COutputStream& out, const std::vector<CFileEntry*>& members,
               std::uint64_t alignment) {
     std::vector<std::uint8_t> table(Format::kFatRecordSize * members.size());
     std::uint8_t* record = table.data();
     const auto put = [&](std::uint64_t value) {
-        for (int i = 0; i < 4; ++i)
-            *record++ = static_cast<std::uint8_t>(value >> (8 * i));
+        out.Emit(static_cast<std::uint32_t>(value), 4, record);
+        record += 4;
     };
     std::uint64_t offset = 0;
     for (const CFileEntry* member : members) {

@@ -141,7 +141,6 @@ private:
         file_.reset();
     }
 
-private:
     std::unique_ptr<CDiskFile> file_;
 };
 

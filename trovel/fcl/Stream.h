@@ -21,10 +21,12 @@ public:
     // Callers may switch it between two fields.
     std::int32_t littleEndian = 0;
 
-protected:
-    // Multi-byte values in this stream's byte order, `width` 2 or 4.
-    std::uint32_t Assemble(const std::uint8_t* bytes, int width) const;
+    // Multi-byte values in this stream's byte order, `width` 2 or 4: a
+    // value's bytes, for a writer that stages many of them at once.
     void Emit(std::uint32_t value, int width, std::uint8_t* bytes) const;
+
+protected:
+    std::uint32_t Assemble(const std::uint8_t* bytes, int width) const;
 };
 
 // Sequential reading.
